@@ -1,0 +1,69 @@
+// Products are rounded before they are added. This program is also built
+// against modules compiled with -O3 -march=native -ffp-contract=fast, where
+// only the modules' own sources keep the compiler from fusing.
+#include "support.h"
+
+namespace {
+
+// a*a = 1 + 2^-26 + 2^-54 rounds to 1 + 2^-26, so -(1 + 2^-26) + a*a is 0
+// when the product is rounded first and 2^-54 when it is fused.
+const double a = 1.0 + 0x1p-27;
+const double b = -(1.0 + 0x1p-26);
+
+}  // namespace
+
+using Fusion = ModuleTest;
+
+// Each of zandrel's three sums meets -(1 + 2^-26) first and a*a last, with
+// stored zeros between, over lengths that vectorised loops split
+// differently. t is then 0, and 2^-54 wherever a product was fused.
+TEST_F(Fusion, ZandrelRoundsEachProductBeforeAddingIt)
+{
+    for (size_t m = 2; m <= 6; m++) {
+        const mwIndex last = static_cast<mwIndex>(m - 1);
+        std::vector<double> half(m * m, 0.0);
+        half[0] = 0.5;                                     // A(0,0) + A(0,0) = 1
+        mxArray *A = standin::dense(m, m, half);
+        std::vector<double> ones(m * m, 0.0);
+        ones[0] = 1;
+        standin::Columns e0(m), diag(m), first(m), column(m);
+        e0[0] = {{0, 1.0}};
+        for (mwIndex i = 0; i < static_cast<mwIndex>(m); i++) {
+            diag[i] = {{i, 1.0}};
+            column[0].push_back({i, i == 0 ? b : i == last ? a : 0.0});
+            first[0].push_back({i, i == 0 ? 1.0 : i == last ? a : 0.0});
+            if (i > 0)
+                first[i] = {{0, 0.0}};                     // pattern symmetric
+        }
+        std::vector<double> c(m * m, 0.0);
+
+        // B'*C: column 0 of B against column 0 of C.
+        c[0] = 1;
+        c[last] = a;
+        mxArray *C1 = standin::dense(m, m, c);
+        const standin::Call inB = standin::call(module_at(ZANDREL_MODULE), 1,
+            {A, standin::sparse(m, m, column), C1, standin::sparse(m, m, e0)});
+
+        // (B'*C)*D: row 0 of C against column 0 of D.
+        std::fill(c.begin(), c.end(), 0.0);
+        c[0] = b;
+        c[last * m] = a;
+        mxArray *C2 = standin::dense(m, m, c);
+        const standin::Call inD = standin::call(module_at(ZANDREL_MODULE), 1,
+            {A, standin::sparse(m, m, e0), C2, standin::sparse(m, m, first)});
+
+        // t over the columns k of D: (A(0,k) + A(k,0)) * C(0,k).
+        std::vector<double> h = half;
+        h[last * m] = a;
+        const standin::Call inT = standin::call(module_at(ZANDREL_MODULE), 1,
+            {standin::dense(m, m, h), standin::sparse(m, m, e0), C2,
+             standin::sparse(m, m, diag)});
+
+        const standin::Call *sums[] = {&inB, &inD, &inT};
+        for (int k = 0; k < 3; k++) {
+            ASSERT_TRUE(Returned(*sums[k]));
+            EXPECT_EQ(bits(standin::values(sums[k]->out[0])[0]), bits(0.0))
+                << "m = " << m << ", sum " << k;
+        }
+    }
+}

@@ -1,0 +1,46 @@
+// Helpers shared by the module tests: loading the built modules, calling
+// them, and checking how a call ended.
+#ifndef SUPPORT_H
+#define SUPPORT_H
+
+#include "standin.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+// The module built at `path`, loaded once per test program.
+const standin::Module &module_at(const char *path);
+
+// Frees the arrays of each test.
+class ModuleTest : public ::testing::Test {
+protected:
+    void TearDown() override { standin::release_all(); }
+};
+
+// The call returned normally with one output, held no block and no array
+// it made, and wrote nothing past the end of a block.
+::testing::AssertionResult Returned(const standin::Call &c);
+
+// The call ended through mexErrMsgTxt with exactly this text, kept no
+// output, and wrote nothing past the end of a block.
+::testing::AssertionResult Failed(const standin::Call &c,
+                                  const std::string &message);
+
+// The bits of a double, for comparisons that must be exact (NaN, -0).
+inline uint64_t bits(double v)
+{
+    uint64_t u;
+    std::memcpy(&u, &v, sizeof u);
+    return u;
+}
+
+// A sparse matrix from a dense column-major one, storing its nonzeros.
+mxArray *sparse_of(size_t m, size_t n, const std::vector<double> &v);
+
+// Sizes requested by the Malloc events of a call, in order.
+std::vector<size_t> malloc_sizes(const standin::Call &c);
+
+#endif
