@@ -1,0 +1,96 @@
+function [F, F0, c, blocks] = read_sdpa (file)
+%READ_SDPA read a semidefinite program in SDPA sparse format (.dat-s).
+%   [F, F0, c, blocks] = read_sdpa(file) reads the problem
+%
+%      minimize c'*y  subject to  y(1)*F{1} + ... + y(n)*F{n} - F0 >= 0
+%
+%   and returns its constraint matrices F{1} .. F{n} as a 1-by-n cell array
+%   of sparse symmetric matrices, F0 as a sparse matrix, the n-by-1 cost
+%   vector c, and the block sizes (a negative size is a diagonal block).
+%   Every matrix is of order sum(abs(blocks)), its blocks laid along the
+%   diagonal.
+%
+%   The file lists, after any comment lines that start with " or *, the
+%   number n of matrices, the number of blocks, the block sizes, c, and one
+%   line "matno blkno i j value" per entry of the upper triangle.
+%
+%   Example:
+%      [F, F0, c] = read_sdpa('truss1.dat-s');
+%      numel(F)          % 6 constraint matrices
+%      full(F{1})        % each of order 13
+%
+%   See also kovalin, brisset, zandrel.
+
+  text = fileread (file);
+  lines = strsplit (text, "\n");
+  first = find (cellfun (@(s) isempty (regexp (s, '^\s*["*]', 'once')), lines), 1);
+  body = strjoin (lines(first:end), "\n");
+  body = regexprep (body, '=[^\n]*', ' ');   % "=mdim" and the like
+  body(ismember (body, ',(){}')) = ' ';
+  [nums, count, msg] = sscanf (body, '%f');
+  if (! isempty (msg) || count < 2)
+    error ('read_sdpa: %s is not in SDPA sparse format', file);
+  end
+
+  n = nums(1);
+  nblocks = nums(2);
+  blocks = nums(3:2+nblocks).';
+  c = nums(3+nblocks:2+nblocks+n);
+  entries = nums(3+nblocks+n:end);
+  if (numel (blocks) != nblocks || numel (c) != n || mod (numel (entries), 5))
+    error ('read_sdpa: %s is truncated', file);
+  end
+  entries = reshape (entries, 5, []).';
+
+  offset = cumsum ([0, abs(blocks)]);
+  order = offset(end);
+  mat = entries(:,1);
+  row = offset(entries(:,2)).' + entries(:,3);
+  col = offset(entries(:,2)).' + entries(:,4);
+  val = entries(:,5);
+  % both triangles: the entries off the diagonal are mirrored
+  off = row != col;
+  mat = [mat; mat(off)];
+  [row, col] = deal ([row; col(off)], [col; row(off)]);
+  val = [val; val(off)];
+
+  [mat, by] = sort (mat);
+  row = row(by); col = col(by); val = val(by);
+  last = [find(diff (mat)); numel(mat)];
+  start = [1; last(1:end-1) + 1];
+  F = repmat ({sparse(order, order)}, 1, n);
+  F0 = sparse (order, order);
+  for b = 1:numel (start)
+    k = start(b):last(b);
+    S = sparse (row(k), col(k), val(k), order, order);
+    if (mat(start(b)) == 0)
+      F0 = S;
+    else
+      F{mat(start(b))} = S;
+    end
+  end
+end
+
+%!test
+%! [F, F0, c, blocks] = read_sdpa (fullfile (fileparts (which ('read_sdpa')), 'data', 'truss1.dat-s'));
+%! assert (numel (F), 6);
+%! assert (blocks, [2 2 2 2 2 2 1]);
+%! assert (c.', [-1 0 -2 0 0 0]);
+%! assert (size (F0), [13 13]);
+%! assert (full (F0(13,13)), -1);
+%! assert (full (F{2}(3,4)), -1.000000999999999918);   % block 2 starts at row 3
+%! assert (issymmetric (F{2}));
+%! assert (full (F{6}(13,13)), 1);
+%!test
+%! f = [tempname() '.dat-s'];
+%! fid = fopen (f, 'w');
+%! fprintf (fid, '"a comment\n* another\n2 =mdim\n2\n{2, -1}\n(1.0, 2.0)\n1 1 1 2 3.5\n2 2 1 1 -4\n0 1 2 2 7\n');
+%! fclose (fid);
+%! [F, F0, c, blocks] = read_sdpa (f);
+%! delete (f);
+%! assert (blocks, [2 -1]);
+%! assert (c, [1; 2]);
+%! assert (full (F{1}), [0 3.5 0; 3.5 0 0; 0 0 0]);
+%! assert (full (F{2}), [0 0 0; 0 0 0; 0 0 -4]);
+%! assert (full (F0), [0 0 0; 0 7 0; 0 0 0]);
+%!error <not in SDPA sparse format> read_sdpa (which ('read_sdpa.m'))

@@ -1,0 +1,42 @@
+#!/bin/bash
+# Runs every test: the unit tests as a 64-bit build, a genuine 32-bit build
+# and a build under AddressSanitizer and UndefinedBehaviorSanitizer, all
+# through the stand-in host, and the Octave suite in the real host.
+# Installs the Debian packages it needs when they are missing.
+set -uo pipefail
+cd "$(dirname "$0")"
+. scripts/deps.sh
+need cmake make g++ g++-multilib googletest file binutils octave octave-dev
+
+jobs=$(nproc)
+passed=0
+failed=0
+run() {
+    local name=$1
+    shift
+    echo "=== $name"
+    if ! cmake -S . -B "build/$name" "$@" >"build/$name.configure.log" 2>&1 ||
+       ! cmake --build "build/$name" -j"$jobs" >"build/$name.build.log" 2>&1; then
+        cat "build/$name.configure.log" "build/$name.build.log" 2>/dev/null | tail -40
+        echo "$name: the build failed"
+        failed=$((failed + 1))
+        return
+    fi
+    (cd "build/$name" && ctest --output-on-failure -j"$jobs") >"build/$name.log" 2>&1
+    tail -n 3 "build/$name.log" | head -n 1
+    grep -E "\*\*\*|Failed|Not Run" "build/$name.log" | head -40 || true
+    local line total bad
+    line=$(grep -E "tests passed, [0-9]+ tests? failed out of" "build/$name.log" || echo "0 tests failed out of 0")
+    bad=$(echo "$line" | sed -E 's/.* ([0-9]+) tests? failed.*/\1/')
+    total=$(echo "$line" | sed -E 's/.*out of ([0-9]+).*/\1/')
+    [ "$total" -gt 0 ] || bad=1
+    passed=$((passed + total - bad))
+    failed=$((failed + bad))
+}
+
+mkdir -p build
+run 64
+run 32 -DCMAKE_TOOLCHAIN_FILE=cmake/m32.cmake -DSDPK_OCTAVE_TESTS=OFF
+run sanitize -DSDPK_SANITIZE=ON -DSDPK_OCTAVE_TESTS=OFF
+echo "all: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -1,0 +1,14 @@
+#!/bin/bash
+# The Octave suite: builds each module with Octave's own tool, then runs
+# the tests beside each function and the SDPLIB checks in octave-cli.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+out=$root/build/octave
+modules="zandrel"
+"$root/scripts/build-octave.sh" $modules
+tests="$modules read_sdpa hessian_entries"
+args=$(printf "'%s'," $tests)
+octave-cli --no-gui --norc --quiet \
+    --path "$out" --path "$root/examples" --path "$root/tests/octave" \
+    --eval "exit (! run_suite (${args%,}))" 2>&1 | grep -v "ignoring const execution_exception"
+exit "${PIPESTATUS[0]}"
