@@ -408,13 +408,16 @@ mxArray *cell(size_t m, size_t n, std::vector<mxArray *> elements)
     return a;
 }
 
+mxArray *cell_element(const mxArray *cell, size_t i) { return cell->cells.at(i); }
+
 void null_storage(mxArray *a, unsigned storage) { a->nulls |= storage; }
 
 std::vector<double> values(const mxArray *a)
 {
     size_t count = a->sparse ? static_cast<size_t>(a->jc[a->n]) : a->m * a->n;
     std::vector<double> v(count);
-    std::memcpy(v.data(), a->re.data(), count * 8);
+    if (count)
+        std::memcpy(v.data(), a->re.data(), count * 8);
     return v;
 }
 

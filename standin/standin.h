@@ -54,6 +54,9 @@ STANDIN_API mxArray *sparse_complex(size_t m, size_t n, const Columns &columns);
 // Cell array; a null element stays unassigned.
 STANDIN_API mxArray *cell(size_t m, size_t n, std::vector<mxArray *> elements);
 
+// Element i of a cell array, for changing it in place.
+STANDIN_API mxArray *cell_element(const mxArray *cell, size_t i);
+
 // The given storage of `a` is reported as null from now on.
 STANDIN_API void null_storage(mxArray *a, unsigned storage);
 
