@@ -67,3 +67,84 @@ TEST_F(Fusion, ZandrelRoundsEachProductBeforeAddingIt)
         }
     }
 }
+
+namespace {
+
+// [first, 0, ..., 0, last], of length m.
+std::vector<double> ends(size_t m, double first, double last)
+{
+    std::vector<double> v(m, 0.0);
+    v[0] = first;
+    v[m - 1] += last;
+    return v;
+}
+
+// An m-by-m matrix whose column 0 is `col`, sparse (stored zeros kept)
+// or dense, with the identity elsewhere when asked.
+mxArray *column0(size_t m, const std::vector<double> &col, bool sparse,
+                 bool identity = false)
+{
+    standin::Columns cols(m);
+    std::vector<double> v(m * m, 0.0);
+    for (size_t i = 0; i < m; i++) {
+        cols[0].push_back({static_cast<mwIndex>(i), col[i]});
+        v[i] = col[i];
+        if (identity && i > 0) {
+            cols[i].push_back({static_cast<mwIndex>(i), 1.0});
+            v[i + i * m] = 1;
+        }
+    }
+    return sparse ? standin::sparse(m, m, cols) : standin::dense(m, m, v);
+}
+
+double first_value(const standin::Call &c) { return standin::values(c.out[0])[0]; }
+
+}  // namespace
+
+TEST_F(Fusion, KovalinRoundsEachWeightedTermBeforeAddingIt)
+{
+    // Every entry is 1*b + a*a, over 9 entries that vectorised loops
+    // split into lanes and a tail.
+    const size_t m = 3;
+    const std::vector<double> bs(m * m, b), as(m * m, a);
+    mxArray *x = standin::dense(1, 2, {1, a});
+    const standin::Module &kovalin = module_at(KOVALIN_MODULE);
+    const std::vector<std::vector<mxArray *>> cases = {
+        {standin::dense(m, m, bs), standin::dense(m, m, as)},   // dense
+        {standin::dense(m, m, bs), sparse_of(m, m, as)},        // dense, sparse term
+        {sparse_of(m, m, bs), sparse_of(m, m, as)}};            // sparse
+    for (const auto &elements : cases) {
+        standin::Call c = standin::call(kovalin, 1,
+            {x, standin::cell(1, 2, elements)});
+        ASSERT_TRUE(Returned(c));
+        for (double v : standin::full(c.out[0]))
+            EXPECT_EQ(bits(v), bits(0.0));
+    }
+}
+
+TEST_F(Fusion, BrissetRoundsEachProductBeforeAddingIt)
+{
+    const standin::Module &brisset = module_at(BRISSET_MODULE);
+    for (size_t m = 2; m <= 6; m++) {
+        const std::vector<double> pattern = ends(m, b, a), key = ends(m, 1, a);
+        mxArray *e00 = sparse_of(m, m, ends(m * m, 1, 0));
+        mxArray *eye = column0(m, ends(m, 1, 0), false, true);
+        mxArray *speye = column0(m, ends(m, 1, 0), true, true);
+        // btc_col: column 0 of B against column 0 of C
+        standin::Call inB = standin::call(brisset, 1, {eye, column0(m, pattern, true),
+            column0(m, key, false), standin::cell(1, 1, {e00})});
+        // row_val: column 0 of A against btc_col = column 0 of C
+        standin::Call inA = standin::call(brisset, 1, {column0(m, key, false, true),
+            speye, column0(m, pattern, false, true), standin::cell(1, 1, {e00})});
+        // r: the row values, column 0 of C, against column 0 of D{1}
+        standin::Call inD = standin::call(brisset, 1, {eye, speye,
+            column0(m, pattern, false, true),
+            standin::cell(1, 1, {column0(m, key, true)})});
+        const standin::Call *sums[] = {&inB, &inA, &inD};
+        for (int k = 0; k < 3; k++) {
+            ASSERT_TRUE(Returned(*sums[k]));
+            EXPECT_EQ(bits(first_value(*sums[k])), bits(0.0))
+                << "m = " << m << ", sum " << k;
+        }
+    }
+}

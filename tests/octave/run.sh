@@ -4,9 +4,9 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 out=$root/build/octave
-modules="kovalin zandrel"
+modules="brisset kovalin zandrel"
 "$root/scripts/build-octave.sh" $modules
-tests="$modules read_sdpa weighted_sums hessian_entries"
+tests="$modules read_sdpa weighted_sums hessian_rows hessian_entries"
 args=$(printf "'%s'," $tests)
 octave-cli --no-gui --norc --quiet \
     --path "$out" --path "$root/examples" --path "$root/tests/octave" \
