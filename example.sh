@@ -5,10 +5,9 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 . scripts/deps.sh
-need g++ octave octave-dev
-scripts/build-octave.sh zandrel
+need g++ make octave octave-dev
 file=${1:-}
-octave-cli --no-gui --norc --quiet --path build/octave --path examples \
-    --eval "sdp_example (${file:+'$file'})" 2>&1 |
+octave-cli --no-gui --norc --quiet --path examples \
+    --eval "addpath (build_modules ()); sdp_example (${file:+'$file'})" 2>&1 |
     grep -v "ignoring const execution_exception"
 exit "${PIPESTATUS[0]}"

@@ -15,7 +15,8 @@ function [F, F0, c, blocks] = read_sdpa (file)
 %   line "matno blkno i j value" per entry of the upper triangle.
 %
 %   Example:
-%      [F, F0, c] = read_sdpa('truss1.dat-s');
+%      f = fullfile(fileparts(which('read_sdpa')), 'data', 'truss1.dat-s');
+%      [F, F0, c] = read_sdpa(f);
 %      numel(F)          % 6 constraint matrices
 %      full(F{1})        % each of order 13
 %

@@ -1,0 +1,16 @@
+% sdpkernels: exact, fast kernels for semidefinite programming solvers.
+% Version 0.1.0
+%
+% Weighted sums and traces of products of sparse and dense matrices,
+% computed without forming any product matrix, with the same bits on every
+% platform.
+%
+%   kovalin       - weighted sum x(1)*A{1} + ... + x(n)*A{n} of square matrices
+%   brisset       - doubled traces 2*trace(C'*B*A*D{i}), one per sparse D{i}
+%   zandrel       - the trace trace((A + A')*B'*C*D)
+%   build_modules - compile the three for the running host (Octave or MATLAB)
+%
+% Example: a Hessian row of a semidefinite program, H(i,j) = trace(W*F{i}*W*F{j}):
+%   F = {sparse([2 1; 1 2]), speye(2), sparse([0 1; 1 0])};
+%   W = inv(full(kovalin([1 1 0], F)));
+%   H1 = brisset(W, F{1}, W, F) / 2

@@ -1,0 +1,62 @@
+function outdir = build_modules (outdir)
+%BUILD_MODULES compile kovalin, brisset and zandrel for the running host.
+%   build_modules compiles the three modules for the host that runs it,
+%   Octave through mkoctfile --mex or MATLAB through mex, with contraction
+%   of products and sums into fused multiply-adds turned off. It puts them
+%   in the folder build/octave or build/matlab of the source tree, beside
+%   their help files and Contents.m, and reports what it built and where.
+%   It can be run from any current folder.
+%
+%   build_modules(outdir) puts them in outdir instead.
+%   outdir = build_modules(...) also returns the folder.
+%
+%   Example:
+%      d = build_modules;
+%      addpath (d);
+%      help kovalin
+%
+%   See also kovalin, brisset, zandrel.
+
+  root = fileparts (mfilename ('fullpath'));
+  in_octave = exist ('OCTAVE_VERSION', 'builtin') ~= 0;
+  if (in_octave)
+    host = 'octave';
+  else
+    host = 'matlab';
+  end
+  if (nargin < 1 || isempty (outdir))
+    outdir = fullfile (root, 'build', host);
+  end
+  if (~exist (outdir, 'dir'))
+    mkdir (outdir);
+  end
+  include = ['-I' fullfile(root, 'host')];
+  names = {'kovalin', 'brisset', 'zandrel'};
+  for k = 1:numel (names)
+    name = names{k};
+    source = fullfile (root, name, [name '.cpp']);
+    if (in_octave)
+      target = fullfile (outdir, [name '.mex']);
+      flags = getenv ('CXXFLAGS');
+      setenv ('CXXFLAGS', [mkoctfile('-p', 'CXXFLAGS') ' -ffp-contract=off']);
+      [output, status] = mkoctfile ('--mex', include, source, '-o', target);
+      setenv ('CXXFLAGS', flags);
+      if (status ~= 0)
+        error ('build_modules: mkoctfile failed for %s:\n%s', name, output);
+      end
+    else
+      target = fullfile (outdir, [name '.' mexext]);
+      if (ispc && ~isempty (strfind (lower (mex.getCompilerConfigurations ('C++', 'Selected').ShortName), 'msvc')))
+        flags = 'COMPFLAGS=$COMPFLAGS /fp:precise';
+      else
+        flags = 'CXXFLAGS=$CXXFLAGS -ffp-contract=off';
+      end
+      mex ('-silent', include, flags, '-outdir', outdir, source);
+    end
+    copyfile (fullfile (root, name, [name '.m']), outdir);
+    fprintf ('built %s\n', target);
+  end
+  copyfile (fullfile (root, 'Contents.m'), outdir);
+  fprintf ('with their help files in %s\n', outdir);
+  fprintf ('to use them: addpath (''%s'')\n', outdir);
+end

@@ -1,0 +1,22 @@
+#!/bin/bash
+# octave-package.sh [OUTDIR]: the archive that Octave's `pkg install`
+# takes, as OUTDIR/sdpkernels-VERSION.tar.gz (OUTDIR: build/package).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+out=${1:-$root/build/package}
+version=$(sed -n 's/^Version: //p' "$root/package/DESCRIPTION")
+stage=$(mktemp -d)
+trap 'rm -rf "$stage"' EXIT
+pkg=$stage/sdpkernels
+mkdir -p "$pkg/inst/data" "$pkg/src/help"
+cp "$root/package/DESCRIPTION" "$root/package/INDEX" "$root/COPYING" "$pkg/"
+cp "$root/package/Makefile" "$root/host/mexhost.h" "$pkg/src/"
+for m in kovalin brisset zandrel; do
+    cp "$root/$m/$m.cpp" "$pkg/src/"
+    cp "$root/$m/$m.m" "$pkg/src/help/"     # installed beside the modules
+done
+cp "$root/examples/read_sdpa.m" "$root/examples/sdp_example.m" "$pkg/inst/"
+cp "$root/examples/data/"*.dat-s "$pkg/inst/data/"
+mkdir -p "$out"
+tar -C "$stage" -czf "$out/sdpkernels-$version.tar.gz" sdpkernels
+echo "$out/sdpkernels-$version.tar.gz"

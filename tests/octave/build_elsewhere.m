@@ -1,0 +1,25 @@
+%BUILD_ELSEWHERE build_modules compiles the three modules from another
+% current folder into a folder of one's choosing, with their help files.
+
+%!test
+%! here = pwd ();
+%! out = tempname ();
+%! unwind_protect
+%!   cd (tempdir ());
+%!   evalc ('d = build_modules (out);');
+%!   assert (d, out);
+%!   for f = {'kovalin.mex', 'brisset.mex', 'zandrel.mex', 'kovalin.m', 'Contents.m'}
+%!     assert (isfile (fullfile (out, f{1})), f{1});
+%!   end
+%!   A = [1 2; 2 3]; B = sparse ([2 0; 0 1]); C = ones (2); D = sparse ([0 1; 1 0]);
+%!   before = {kovalin([1 2], {B, D}), brisset(A, B, C, {D, B}), zandrel(A, B, C, D)};
+%!   addpath (out);
+%!   assert (strcmp (fileparts (which ('zandrel')), out));
+%!   after = {kovalin([1 2], {B, D}), brisset(A, B, C, {D, B}), zandrel(A, B, C, D)};
+%!   assert (isequal (before, after));
+%! unwind_protect_cleanup
+%!   rmpath (out);
+%!   cd (here);
+%!   confirm_recursive_rmdir (false, 'local');
+%!   rmdir (out, 's');
+%! end_unwind_protect

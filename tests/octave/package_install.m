@@ -1,0 +1,39 @@
+%PACKAGE_INSTALL the package archive installs with pkg into a temporary
+% prefix, loads, gives the same results as the built modules, documents
+% and tests its functions, and uninstalls.
+
+%!test
+%! root = fileparts (fileparts (fileparts (which ('package_install'))));
+%! work = tempname ();
+%! mkdir (work);
+%! [old_prefix, old_arch] = pkg ('prefix');
+%! old_list = pkg ('local_list');
+%! A = [1 2; 2 3]; B = sparse ([2 0; 0 1]); C = ones (2); D = sparse ([0 1; 1 0]);
+%! F = {B, D, speye(2)};
+%! before = {kovalin([1 2 3], F), kovalin([1 2 3], F, -1), brisset(A, B, C, F), zandrel(A, B, C, D)};
+%! unwind_protect
+%!   [status, archive] = system (sprintf ('"%s" "%s"', fullfile (root, 'scripts', 'octave-package.sh'), work));
+%!   assert (status, 0, archive);
+%!   archive = strtrim (archive);
+%!   pkg ('prefix', work, work);
+%!   pkg ('local_list', fullfile (work, 'octave_packages'));
+%!   pkg ('install', archive);
+%!   pkg ('load', 'sdpkernels');
+%!   assert (strncmp (which ('kovalin'), work, numel (work)));
+%!   after = {kovalin([1 2 3], F), kovalin([1 2 3], F, -1), brisset(A, B, C, F), zandrel(A, B, C, D)};
+%!   assert (isequal (before, after));
+%!   assert (! isempty (strfind (evalc ('help brisset'), 'BRISSET')));
+%!   [n, nmax] = test ('zandrel', 'quiet', stdout);
+%!   assert (n, nmax);
+%!   assert (nmax > 0);
+%!   pkg ('unload', 'sdpkernels');
+%!   pkg ('uninstall', 'sdpkernels');
+%!   assert (isempty (pkg ('list', 'sdpkernels')));
+%! unwind_protect_cleanup
+%!   pkg ('prefix', old_prefix, old_arch);
+%!   if (exist (old_list, 'file'))
+%!     pkg ('local_list', old_list);
+%!   end
+%!   confirm_recursive_rmdir (false, 'local');
+%!   rmdir (work, 's');
+%! end_unwind_protect
