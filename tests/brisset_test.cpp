@@ -19,15 +19,6 @@ Call run(std::vector<const mxArray *> in, Faults f = Faults(), int nlhs = 1)
     return standin::call(brisset(), nlhs, std::move(in), f);
 }
 
-std::string shape_message(unsigned i, unsigned m, unsigned r, unsigned c)
-{
-    char buf[128];
-    std::snprintf(buf, sizeof buf,
-                  "Error: Input %u is expected to be a symmetric matrix "
-                  "%ux%u (%ux%u).\n", i, m, m, r, c);
-    return buf;
-}
-
 std::string element_message(unsigned m, unsigned i)
 {
     char buf[128];
@@ -36,28 +27,12 @@ std::string element_message(unsigned m, unsigned i)
     return buf;
 }
 
-mxArray *eye(size_t m)
-{
-    std::vector<double> v(m * m, 0.0);
-    for (size_t j = 0; j < m; j++)
-        v[j + j * m] = 1;
-    return standin::dense(m, m, v);
-}
-
-mxArray *eye_sparse(size_t m) { return sparse_of(m, m, standin::values(eye(m))); }
-
 // A sparse m-by-m matrix with the single entry v at (i, j).
 mxArray *one(size_t m, mwIndex i, size_t j, double v)
 {
     Columns cols(m);
     cols[j] = {{i, v}};
     return standin::sparse(m, m, cols);
-}
-
-mxArray *cells(std::vector<mxArray *> e)
-{
-    const size_t n = e.size();
-    return standin::cell(1, n, std::move(e));
 }
 
 // 2*sum of D(p,q)*(A'*B'*C)(p,q) from dense copies, in long double.
@@ -88,16 +63,7 @@ std::vector<const mxArray *> sound3()
 
 // ------------------------------------------------------------ validation
 
-struct Rejected {
-    const char *name;
-    std::vector<const mxArray *> (*inputs)();
-    std::string message;
-    int nlhs = 1;
-};
-void PrintTo(const Rejected &r, std::ostream *os) { *os << r.name; }
-
-class BrissetRejects : public ModuleTest,
-                       public ::testing::WithParamInterface<Rejected> {};
+using BrissetRejects = RejectsTable;
 
 TEST_P(BrissetRejects, WithTheFirstFailingTestsMessageBeforeAnyWork)
 {

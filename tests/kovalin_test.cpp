@@ -21,12 +21,6 @@ Call run(std::vector<const mxArray *> in, Faults f = Faults(), int nlhs = 1)
 
 mxArray *row(std::vector<double> v) { return standin::dense(1, v.size(), v); }
 
-mxArray *cells(std::vector<mxArray *> e)
-{
-    const size_t n = e.size();
-    return standin::cell(1, n, std::move(e));
-}
-
 // A sparse m-by-m matrix with one stored value per (row, column, value).
 mxArray *sp(size_t m, std::vector<std::tuple<mwIndex, size_t, double>> entries,
             size_t capacity = 0)
@@ -66,16 +60,7 @@ std::vector<const mxArray *> sound2()
 
 // ------------------------------------------------------------ validation
 
-struct Rejected {
-    const char *name;
-    std::vector<const mxArray *> (*inputs)();
-    std::string message;
-    int nlhs = 1;
-};
-void PrintTo(const Rejected &r, std::ostream *os) { *os << r.name; }
-
-class KovalinRejects : public ModuleTest,
-                       public ::testing::WithParamInterface<Rejected> {};
+using KovalinRejects = RejectsTable;
 
 TEST_P(KovalinRejects, WithTheFirstFailingChecksMessageBeforeAnyWork)
 {

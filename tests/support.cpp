@@ -68,3 +68,36 @@ std::vector<size_t> malloc_sizes(const standin::Call &c)
             sizes.push_back(e.bytes);
     return sizes;
 }
+
+void PrintTo(const Rejected &r, std::ostream *os) { *os << r.name; }
+
+std::string shape_message(unsigned i, unsigned m, unsigned r, unsigned c)
+{
+    char buf[128];
+    std::snprintf(buf, sizeof buf,
+                  "Error: Input %u is expected to be a symmetric matrix "
+                  "%ux%u (%ux%u).\n", i, m, m, r, c);
+    return buf;
+}
+
+mxArray *eye(size_t m)
+{
+    std::vector<double> v(m * m, 0.0);
+    for (size_t j = 0; j < m; j++)
+        v[j + j * m] = 1;
+    return standin::dense(m, m, v);
+}
+
+mxArray *eye_sparse(size_t m)
+{
+    standin::Columns cols(m);
+    for (size_t j = 0; j < m; j++)
+        cols[j].push_back({static_cast<mwIndex>(j), 1.0});
+    return standin::sparse(m, m, cols);
+}
+
+mxArray *cells(std::vector<mxArray *> elements)
+{
+    const size_t n = elements.size();
+    return standin::cell(1, n, std::move(elements));
+}

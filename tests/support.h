@@ -40,6 +40,29 @@ inline uint64_t bits(double v)
 // A sparse matrix from a dense column-major one, storing its nonzeros.
 mxArray *sparse_of(size_t m, size_t n, const std::vector<double> &v);
 
+// One call that a module must refuse, for table-driven tests.
+struct Rejected {
+    const char *name;
+    std::vector<const mxArray *> (*inputs)();
+    std::string message;
+    int nlhs = 1;
+};
+void PrintTo(const Rejected &r, std::ostream *os);
+
+// Calls whose checks must fail, each with its message, before any work.
+class RejectsTable : public ::testing::TestWithParam<Rejected> {
+protected:
+    void TearDown() override { standin::release_all(); }
+};
+
+// "Error: Input i is expected to be a symmetric matrix mxm (rxc).\n"
+std::string shape_message(unsigned i, unsigned m, unsigned r, unsigned c);
+
+// The m-by-m identity, dense and sparse; a 1-by-n cell array.
+mxArray *eye(size_t m);
+mxArray *eye_sparse(size_t m);
+mxArray *cells(std::vector<mxArray *> elements);
+
 // Sizes requested by the Malloc events of a call, in order.
 std::vector<size_t> malloc_sizes(const standin::Call &c);
 
