@@ -1,12 +1,17 @@
 #!/bin/bash
 # Runs every test: the unit tests as a 64-bit build, a genuine 32-bit build
 # and a build under AddressSanitizer and UndefinedBehaviorSanitizer, all
-# through the stand-in host, and the Octave suite in the real host.
-# Installs the Debian packages it needs when they are missing.
+# through the stand-in host, and the Octave suite in the real host; then
+# builds the release modules into dist/, inspects them, and runs the unit
+# tests against them: the .mexa64 files natively, the .mexw64 and .mexw32
+# files under wine. Installs the Debian packages it needs when they are
+# missing.
 set -uo pipefail
 cd "$(dirname "$0")"
 . scripts/deps.sh
-need cmake make g++ g++-multilib googletest file binutils octave octave-dev
+need cmake make g++ g++-multilib googletest file binutils octave octave-dev \
+    g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64 wine
+need_i386 wine32:i386
 
 jobs=$(nproc)
 passed=0
@@ -38,5 +43,22 @@ mkdir -p build
 run 64
 run 32 -DCMAKE_TOOLCHAIN_FILE=cmake/m32.cmake -DSDPK_OCTAVE_TESTS=OFF
 run sanitize -DSDPK_SANITIZE=ON -DSDPK_OCTAVE_TESTS=OFF
+
+echo "=== dist"
+if scripts/dist.sh "$PWD/dist" >build/dist.log 2>&1; then
+    tests/artifacts.sh dist | tee build/artifacts.log | tail -n 5
+    line=$(tail -n 1 build/artifacts.log)
+    passed=$((passed + $(echo "$line" | sed -E 's/.* ([0-9]+) passed.*/\1/')))
+    failed=$((failed + $(echo "$line" | sed -E 's/.* ([0-9]+) failed.*/\1/')))
+    run dist-linux64 -DSDPK_MODULE_DIR="$PWD/dist" -DSDPK_OCTAVE_TESTS=OFF
+    export WINEDEBUG=-all WINEARCH=win64 WINEPREFIX="$PWD/build/wine64"
+    run dist-win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw64.cmake -DSDPK_MODULE_DIR="$PWD/dist"
+    export WINEARCH=win32 WINEPREFIX="$PWD/build/wine32"
+    run dist-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw32.cmake -DSDPK_MODULE_DIR="$PWD/dist"
+else
+    tail -n 40 build/dist.log
+    echo "dist: the release build failed"
+    failed=$((failed + 1))
+fi
 echo "all: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

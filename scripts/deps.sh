@@ -14,3 +14,15 @@ need() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq \
         --no-install-recommends "${missing[@]}" >/dev/null
 }
+
+# need_i386 PACKAGE...: the same for packages of Debian's i386 architecture
+# (wine32:i386), enabling it first.
+need_i386() {
+    local sudo=
+    [ "$(id -u)" -eq 0 ] || sudo=sudo
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        $sudo dpkg --add-architecture i386
+        $sudo apt-get update -qq
+    fi
+    need "$@"
+}

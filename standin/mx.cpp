@@ -453,7 +453,9 @@ Module load(const std::string &path)
 {
     Module mod;
 #if defined(_WIN32)
-    HMODULE h = LoadLibraryA(path.c_str());
+    // A POSIX absolute path, as a test built for wine is given, is on Z:.
+    const std::string name = path[0] == '/' ? "Z:" + path : path;
+    HMODULE h = LoadLibraryA(name.c_str());
     if (!h) {
         mod.error = "LoadLibrary failed for " + path;
         return mod;

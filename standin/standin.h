@@ -96,7 +96,7 @@ struct Event {
     bool granted;
 };
 
-struct Call {
+struct STANDIN_API Call {
     bool ok = false;           // returned normally
     std::string message;       // the text given to mexErrMsgTxt
     bool slot_set_at_error = false;  // plhs[0] held an array when it ended

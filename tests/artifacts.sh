@@ -1,0 +1,57 @@
+#!/bin/bash
+# artifacts.sh DIR: checks each release module in DIR as its platform's
+# host will load it: what it exports, what it imports and from where.
+set -uo pipefail
+dir=$1
+failures=0
+checked=0
+bad=
+fail() { echo "FAIL $file: $*"; bad=1; }
+# counts the module just checked
+tally() { checked=$((checked + 1)); [ -z "$bad" ] || failures=$((failures + 1)); bad=; }
+index_ops="mxGetIr mxGetJc mxGetNzmax mxGetCell mxCreateDoubleMatrix mxCreateSparse"
+
+for file in "$dir"/*.mexa64; do
+    [ -e "$file" ] || continue
+    syms=$(readelf --dyn-syms -W "$file")
+    defined=$(echo "$syms" | awk '$1 ~ /^[0-9]+:$/ && $7 != "UND" && $8 != "" && $5 != "LOCAL" && $4 != "SECTION" { print $8 }' | grep -v '^MEX$')
+    [ "$defined" = "mexFunction@@MEX" ] || fail "defines $(echo $defined)"
+    for op in $index_ops; do
+        if echo "$syms" | grep -q " UND $op\b"; then
+            echo "$syms" | grep -q " UND $op@v7.3\b" || fail "$op is not bound at v7.3"
+        fi
+    done
+    echo "$syms" | grep -q " UND mxGetJc@v7.3" || fail "no mxGetJc@v7.3"
+    needed=$(readelf -d "$file" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | sort | tr '\n' ' ')
+    [ "$needed" = "libc.so.6 libmat.so libmex.so libmx.so " ] || fail "needs $needed"
+    tally
+done
+
+for file in "$dir"/*.mexw64 "$dir"/*.mexw32; do
+    [ -e "$file" ] || continue
+    case $file in
+    *.mexw64) objdump=x86_64-w64-mingw32-objdump suffix=_730 other=_700 ;;
+    *) objdump=i686-w64-mingw32-objdump suffix=_700 other=_730 ;;
+    esac
+    p=$($objdump -p "$file")
+    exports=$(echo "$p" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | grep -E '^\s*\[ *[0-9]+\]' | awk '{print $NF}')
+    [ "$exports" = "mexFunction" ] || fail "exports $(echo $exports)"
+    echo "$p" | grep -q "Ordinal Base.*1" || fail "ordinal base is not 1"
+    echo "$p" | grep -qE '\[ *0\] \+base\[ *1\]' || fail "mexFunction is not at ordinal 1"
+    dlls=$(echo "$p" | sed -n 's/.*DLL Name: //p' | sort | tr '\n' ' ')
+    [ "$dlls" = "KERNEL32.dll libmex.dll libmx.dll msvcrt.dll " ] || fail "imports from $dlls"
+    mx=$(echo "$p" | sed -n '/DLL Name: libmx.dll/,/^$/p' | awk 'NF == 3 { print $3 }')
+    for op in $index_ops; do
+        if echo "$mx" | grep -q "^$op"; then
+            echo "$mx" | grep -qx "$op$suffix" || fail "$op is not imported as $op$suffix"
+        fi
+        echo "$mx" | grep -qx "$op$other" && fail "imports $op$other"
+    done
+    echo "$mx" | grep -qx "mxGetJc$suffix" || fail "no mxGetJc$suffix"
+    echo "$p" | sed -n '/DLL Name: libmex.dll/,/^$/p' | grep -q mexErrMsgTxt || fail "no mexErrMsgTxt"
+    tally
+done
+
+[ "$checked" -gt 0 ] || { echo "no modules in $dir"; exit 1; }
+echo "artifacts: $((checked - failures)) passed, $failures failed"
+[ "$failures" -eq 0 ]
