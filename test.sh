@@ -51,9 +51,12 @@ if scripts/dist.sh "$PWD/dist" >build/dist.log 2>&1; then
     passed=$((passed + $(echo "$line" | sed -E 's/.* ([0-9]+) passed.*/\1/')))
     failed=$((failed + $(echo "$line" | sed -E 's/.* ([0-9]+) failed.*/\1/')))
     run dist-linux64 -DSDPK_MODULE_DIR="$PWD/dist" -DSDPK_OCTAVE_TESTS=OFF
+    # each wine prefix is made once, before the tests time their programs
     export WINEDEBUG=-all WINEARCH=win64 WINEPREFIX="$PWD/build/wine64"
+    wineboot -i >/dev/null 2>&1
     run dist-win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw64.cmake -DSDPK_MODULE_DIR="$PWD/dist"
     export WINEARCH=win32 WINEPREFIX="$PWD/build/wine32"
+    wineboot -i >/dev/null 2>&1
     run dist-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw32.cmake -DSDPK_MODULE_DIR="$PWD/dist"
 else
     tail -n 40 build/dist.log

@@ -90,7 +90,10 @@ void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[])
     plhs[0] = mxCreateDoubleMatrix(k, 1, mxREAL);
     if (!plhs[0])
         mexErrMsgTxt("Error: Insufficient memory\n");
-    compute_trace_vec(prhs[0], prhs[1], prhs[2], D, mxGetPr(plhs[0]), k);
+    double *r = mxGetPr(plhs[0]);
+    if (!r)   /* the kernel writes every entry */
+        mexErrMsgTxt("Error: Matrices are corrupted?\n");
+    compute_trace_vec(prhs[0], prhs[1], prhs[2], D, r, k);
 }
 
 static int compute_trace_vec(const mxArray *A, const mxArray *B,

@@ -359,4 +359,11 @@ TEST_F(Brisset, ReportsMissingStorageAndAMissingResult)
     Call c = run(sound3(), none);
     EXPECT_TRUE(Failed(c, "Error: Insufficient memory\n"));
     EXPECT_EQ(c.allocations(), 0);
+    // a result without storage: nothing is written, the kernel not called
+    Faults empty;
+    empty.null_creation = 1;
+    empty.null_which = standin::Pr;
+    Call e = run(sound3(), empty);
+    EXPECT_TRUE(Failed(e, "Error: Matrices are corrupted?\n"));
+    EXPECT_EQ(e.allocations(), 0);
 }

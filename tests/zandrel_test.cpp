@@ -301,3 +301,11 @@ TEST_F(Zandrel, ReportsEachMissingStorageAsCorruption)
             << "input " << k.input + 1 << ", storage " << k.storage;
     }
 }
+
+TEST_F(Zandrel, ReportsAResultThatIsNotCreated)
+{
+    Faults f;
+    f.fail_creation = 1;
+    Call c = run({eye(2), eye_sparse(2), eye(2), eye_sparse(2)}, 1, f);
+    EXPECT_TRUE(Failed(c, "Error: Insufficient memory\n"));
+}

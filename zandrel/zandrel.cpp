@@ -123,4 +123,6 @@ void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[])
         mxFree(d_nz_cols);
     }
     plhs[0] = mxCreateDoubleScalar(t);
+    if (!plhs[0])   /* no result is no success */
+        mexErrMsgTxt("Error: Insufficient memory\n");
 }

@@ -1,0 +1,35 @@
+#!/bin/bash
+# Runs the modules' calls (valgrind_calls.m) in Octave under valgrind's
+# memcheck, with Octave's own noise suppressed (octave.supp), and counts
+# the errors whose stack passes through a module: there must be none.
+# `valgrind.sh --suppressions` writes octave.supp anew from a run that
+# calls no module.
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+log=$root/build/valgrind.log
+mkdir -p "$root/build"
+octave=(octave-cli --no-gui --norc --quiet --path "$root/build/octave"
+        --path "$root/examples" --path "$here")
+if [ "${1:-}" = "--suppressions" ]; then
+    valgrind --tool=memcheck --gen-suppressions=all --log-file="$log" \
+        "${octave[@]}" --eval "1;" >/dev/null 2>&1
+    grep -v '^==' "$log" > "$here/octave.supp"
+    echo "$(grep -c '^{' "$here/octave.supp") suppressions in $here/octave.supp"
+    exit 0
+fi
+"$root/scripts/build-octave.sh" brisset kovalin zandrel
+valgrind --tool=memcheck --error-limit=no --num-callers=40 --track-origins=yes \
+    --suppressions="$here/octave.supp" --log-file="$log" \
+    "${octave[@]}" --eval "valgrind_calls" 2>&1 | grep -v "ignoring const execution_exception"
+# An error record: from a line naming the error to the blank line after it.
+in_modules=$(awk '
+    /^==[0-9]+== [A-Z]/ && !/^==[0-9]+== (HEAP|LEAK|ERROR|Memcheck|Copyright|Using|Command|For|All|Parent|Use|Rerun)/ { rec = 1; mod = 0; next }
+    rec && /(kovalin|brisset|zandrel)\.(cpp|mex)/ { mod = 1 }
+    rec && /^==[0-9]+== *$/ { if (mod) n++; rec = 0 }
+    END { print n + 0 }' "$log")
+summary=$(grep "ERROR SUMMARY" "$log" | tail -n 1 | sed 's/^==[0-9]*== //')
+echo "valgrind: $summary"
+echo "valgrind: $in_modules errors in the modules (log: $log)"
+[ "$in_modules" -eq 0 ] && echo "valgrind: 1 passed, 0 failed" || echo "valgrind: 0 passed, 1 failed"
+[ "$in_modules" -eq 0 ]
