@@ -10,6 +10,7 @@
 
 #include "standin.h"
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>

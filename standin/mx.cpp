@@ -4,6 +4,8 @@
 #include "standin.h"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -357,6 +359,17 @@ mxArray *complex_dense(size_t m, size_t n)
     return a;
 }
 
+// v as an integer of [lo, hi], rounded and saturated as MATLAB converts it
+// (NaN gives 0).
+template <typename T>
+T saturate(double v, double lo, double hi)
+{
+    if (std::isnan(v))
+        return 0;
+    v = std::round(v);
+    return static_cast<T>(v < lo ? lo : v > hi ? hi : v);
+}
+
 mxArray *numeric(Class c, size_t m, size_t n, double v)
 {
     if (c == Class::Cell)
@@ -365,10 +378,25 @@ mxArray *numeric(Class c, size_t m, size_t n, double v)
     unsigned char *p = a->re.data();
     switch (c) {
     case Class::Double: std::memcpy(p, &v, 8); break;
-    case Class::Single: { float f = static_cast<float>(v); std::memcpy(p, &f, 4); break; }
-    case Class::Int32: { int32_t i = static_cast<int32_t>(v); std::memcpy(p, &i, 4); break; }
-    case Class::Int64: { int64_t i = static_cast<int64_t>(v); std::memcpy(p, &i, 8); break; }
-    default: p[0] = static_cast<unsigned char>(v); break;
+    case Class::Single: {
+        const double big = std::numeric_limits<float>::max();
+        float f = std::isnan(v) ? NAN : v > big ? INFINITY : v < -big ? -INFINITY
+                                                            : static_cast<float>(v);
+        std::memcpy(p, &f, 4);
+        break;
+    }
+    case Class::Int32: {
+        int32_t i = saturate<int32_t>(v, -2147483648.0, 2147483647.0);
+        std::memcpy(p, &i, 4);
+        break;
+    }
+    case Class::Int64: {   // the largest double below 2^63 as the top
+        int64_t i = saturate<int64_t>(v, -0x1p63, 0x1p63 - 1024);
+        std::memcpy(p, &i, 8);
+        break;
+    }
+    case Class::Int8: p[0] = static_cast<unsigned char>(saturate<int8_t>(v, -128, 127)); break;
+    default: p[0] = saturate<unsigned char>(v, 0, 255); break;
     }
     return a;
 }
