@@ -5,12 +5,13 @@
 # builds the release modules into dist/, inspects them, and runs the unit
 # tests against them: the .mexa64 files natively, the .mexw64 and .mexw32
 # files under wine. Installs the Debian packages it needs when they are
-# missing.
+# missing. Last, it fuzzes each module for a minute (SDPK_FUZZ_SECONDS)
+# and runs the modules' calls in Octave under valgrind.
 set -uo pipefail
 cd "$(dirname "$0")"
 . scripts/deps.sh
 need cmake make g++ g++-multilib googletest file binutils octave octave-dev \
-    g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64 wine
+    g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64 wine valgrind
 need_i386 wine32:i386
 
 jobs=$(nproc)
@@ -39,6 +40,15 @@ run() {
     failed=$((failed + bad))
 }
 
+# the plain closing line "N passed, N failed" of another runner
+tally() {
+    local line
+    line=$(grep -E "^[a-z]+: [0-9]+ passed, [0-9]+ failed" "$1" | tail -n 1)
+    [ -n "$line" ] || line="none: 0 passed, 1 failed"
+    passed=$((passed + $(echo "$line" | sed -E 's/.* ([0-9]+) passed.*/\1/')))
+    failed=$((failed + $(echo "$line" | sed -E 's/.* ([0-9]+) failed.*/\1/')))
+}
+
 mkdir -p build
 run 64
 run 32 -DCMAKE_TOOLCHAIN_FILE=cmake/m32.cmake -DSDPK_OCTAVE_TESTS=OFF
@@ -47,9 +57,7 @@ run sanitize -DSDPK_SANITIZE=ON -DSDPK_OCTAVE_TESTS=OFF
 echo "=== dist"
 if scripts/dist.sh "$PWD/dist" >build/dist.log 2>&1; then
     tests/artifacts.sh dist | tee build/artifacts.log | tail -n 5
-    line=$(tail -n 1 build/artifacts.log)
-    passed=$((passed + $(echo "$line" | sed -E 's/.* ([0-9]+) passed.*/\1/')))
-    failed=$((failed + $(echo "$line" | sed -E 's/.* ([0-9]+) failed.*/\1/')))
+    tally build/artifacts.log
     run dist-linux64 -DSDPK_MODULE_DIR="$PWD/dist" -DSDPK_OCTAVE_TESTS=OFF
     # each wine prefix is made once, before the tests time their programs
     export WINEDEBUG=-all WINEARCH=win64 WINEPREFIX="$PWD/build/wine64"
@@ -63,5 +71,13 @@ else
     echo "dist: the release build failed"
     failed=$((failed + 1))
 fi
+echo "=== fuzz (${SDPK_FUZZ_SECONDS:-60} s a module)"
+scripts/fuzz.sh "${SDPK_FUZZ_SECONDS:-60}" | tee build/fuzz.log
+tally build/fuzz.log
+
+echo "=== valgrind"
+tests/octave/valgrind.sh | tee build/valgrind-run.log | tail -n 3
+tally build/valgrind-run.log
+
 echo "all: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

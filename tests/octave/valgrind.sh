@@ -12,14 +12,14 @@ mkdir -p "$root/build"
 octave=(octave-cli --no-gui --norc --quiet --path "$root/build/octave"
         --path "$root/examples" --path "$here")
 if [ "${1:-}" = "--suppressions" ]; then
-    valgrind --tool=memcheck --gen-suppressions=all --log-file="$log" \
+    valgrind --tool=memcheck --leak-check=full --gen-suppressions=all --log-file="$log" \
         "${octave[@]}" --eval "1;" >/dev/null 2>&1
     grep -v '^==' "$log" > "$here/octave.supp"
     echo "$(grep -c '^{' "$here/octave.supp") suppressions in $here/octave.supp"
     exit 0
 fi
 "$root/scripts/build-octave.sh" brisset kovalin zandrel
-valgrind --tool=memcheck --error-limit=no --num-callers=40 --track-origins=yes \
+valgrind --tool=memcheck --error-limit=no --num-callers=40 --track-origins=yes --leak-check=full \
     --suppressions="$here/octave.supp" --log-file="$log" \
     "${octave[@]}" --eval "valgrind_calls" 2>&1 | grep -v "ignoring const execution_exception"
 # An error record: from a line naming the error to the blank line after it.
