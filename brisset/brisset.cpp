@@ -14,6 +14,7 @@
  */
 #include "mexhost.h"
 
+#include <limits>
 #include <stdio.h>
 
 static int compute_trace_vec(const mxArray *A, const mxArray *B,
@@ -96,6 +97,83 @@ void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[])
     compute_trace_vec(prhs[0], prhs[1], prhs[2], D, r, k);
 }
 
+#ifdef SDPK_KERNELS
+/* a comparison build takes another kernel with the same interface */
+#include SDPK_KERNELS
+#else
+/* The entries (p,q) of A'*B'*C for the `count` rows p (at most four) of
+   one column: row_val[p] = sum over h of A(b_cols[h],p) * btc_col[h], from
+   +0.0 and h ascending, the rows side by side. */
+static void row_values(int count, const mwIndex *rows, const double *a_pr,
+                       size_t m, const mwIndex *b_cols, const double *btc_col,
+                       mwSize n_b_cols, double *row_val)
+{
+    if (count == 4) {
+        const double *a0 = a_pr + (size_t)rows[0] * m;
+        const double *a1 = a_pr + (size_t)rows[1] * m;
+        const double *a2 = a_pr + (size_t)rows[2] * m;
+        const double *a3 = a_pr + (size_t)rows[3] * m;
+        double v0 = 0.0, v1 = 0.0, v2 = 0.0, v3 = 0.0;
+        for (mwSize h = 0; h < n_b_cols; h++) {
+            const mwIndex b = b_cols[h];
+            const double c = btc_col[h];
+            v0 = a0[b] * c + v0;
+            v1 = a1[b] * c + v1;
+            v2 = a2[b] * c + v2;
+            v3 = a3[b] * c + v3;
+        }
+        row_val[rows[0]] = v0;
+        row_val[rows[1]] = v1;
+        row_val[rows[2]] = v2;
+        row_val[rows[3]] = v3;
+        return;
+    }
+    for (int x = 0; x < count; x++) {
+        const double *a_col = a_pr + (size_t)rows[x] * m;
+        double v = 0.0;
+        for (mwSize h = 0; h < n_b_cols; h++)
+            v = a_col[b_cols[h]] * btc_col[h] + v;
+        row_val[rows[x]] = v;
+    }
+}
+
+/* Sets flag j of `flags` for every column j that the column starts jc
+   (m+1 of them) give entries. An element with few entries has its columns
+   found by bisection, one search a column, instead of m tests. */
+static void mark_columns(const mwIndex *jc, mwSize m, mwIndex *flags)
+{
+    const mwIndex first = jc[0], end = jc[m];
+    mwSize searches = 1;
+    for (mwSize w = m; w > 1; w /= 2)
+        searches++;
+    if (end - first > (mwIndex)(m / (4 * searches))) {
+        for (mwSize j = 0; j < m; j++)
+            flags[j] |= (mwIndex)(jc[j] < jc[j + 1]);
+        return;
+    }
+    /* the column that holds entry e: the last j with jc[j] <= e, found
+       between lo and m; the next column in use starts at the one after */
+    mwSize lo = 0;
+    for (mwIndex e = first; e < end;) {
+        mwSize a = lo, b = m;   /* jc[a] <= e < jc[b] */
+        while (b - a > 1) {
+            const mwSize mid = a + (b - a) / 2;
+            if (jc[mid] <= e)
+                a = mid;
+            else
+                b = mid;
+        }
+        flags[a] = 1;
+        lo = a + 1;
+        e = jc[lo];
+    }
+}
+
+/* The bytes of column starts that one block of elements of D may span:
+   a column visits every element of its block, and a block this size
+   stays within the reach of the address translation caches. */
+static const size_t kBlockReach = (size_t)1 << 20;
+
 static int compute_trace_vec(const mxArray *A, const mxArray *B,
                              const mxArray *C, const mxArray *D, double *r,
                              mwSize k)
@@ -151,41 +229,85 @@ static int compute_trace_vec(const mxArray *A, const mxArray *B,
         if (b_jc[j] < b_jc[j + 1])
             b_cols[n_b_cols++] = (mwIndex)j;
 
-    for (mwSize j = 0; j < m; j++)       /* the columns any D{i} uses */
-        d_cols[j] = 0;
-    for (mwSize i = 0; i < k; i++)
-        for (mwSize j = 0; j < m; j++)
-            if (cell_jc[i][j] < cell_jc[i][j + 1])
-                d_cols[j] = 1;
-    mwSize n_d_cols = 0;
-    for (mwSize j = 0; j < m; j++)
-        if (d_cols[j])
-            d_cols[n_d_cols++] = (mwIndex)j;   /* never passes slot j */
+    /* The elements of D are taken in blocks. Each r[i] sums over the
+       columns of its own element, ascending, so a block can run through
+       the columns that its elements use before the next block starts: the
+       sums keep their order, and a column visits the few elements of its
+       block instead of all k. Columns of B'*C and row values are formed
+       again for each block, so the blocks are only as small as pays: one
+       block when the column starts of all k elements are within reach,
+       else about as many elements as a column of B'*C costs. */
+    const size_t starts_bytes = (mm + 1) * sizeof(mwIndex);
+    mwSize block = k;
+    if (kk > kBlockReach / starts_bytes) {
+        const size_t reach = kBlockReach / starts_bytes;
+        const size_t pays = (size_t)(b_jc[m] - b_jc[0]) + (size_t)n_b_cols;
+        block = (mwSize)(reach < 32 ? (reach ? reach : 1)
+                                    : (pays < 32 ? 32 : pays < reach ? pays
+                                                                     : reach));
+    }
 
     for (mwSize p = 0; p < m; p++)
         row_stamp[p] = 0;
-    for (mwSize t = 0; t < n_d_cols; t++) {
-        const mwIndex q = d_cols[t];
-        const double *c_col = c_pr + (size_t)q * mm;
-        for (mwSize h = 0; h < n_b_cols; h++) {   /* column q of B'*C */
-            const mwIndex b = b_cols[h];
-            btc_col[h] = 0.0;
-            for (mwIndex f = b_jc[b]; f < b_jc[b + 1]; f++)
-                btc_col[h] = b_pr[f] * c_col[b_ir[f]] + btc_col[h];
+    /* tick counts the columns handled, over all blocks: a row value is
+       current when its stamp is tick + 1 */
+    mwIndex tick = 0;
+    for (mwSize i0 = 0; i0 < k; i0 += block) {
+        const mwSize i1 = k - i0 < block ? k : i0 + block;
+        for (mwSize j = 0; j < m; j++)   /* the columns the block uses */
+            d_cols[j] = 0;
+        for (mwSize i = i0; i < i1; i++)
+            mark_columns(cell_jc[i], m, d_cols);
+        mwSize n_d_cols = 0;
+        for (mwSize j = 0; j < m; j++)
+            if (d_cols[j])
+                d_cols[n_d_cols++] = (mwIndex)j;   /* never passes slot j */
+        if (tick > std::numeric_limits<mwIndex>::max() - (mwIndex)n_d_cols) {
+            for (mwSize p = 0; p < m; p++)   /* every value goes stale */
+                row_stamp[p] = 0;
+            tick = 0;
         }
-        for (mwSize i = 0; i < k; i++) {
-            const mwIndex *ir = cell_ir[i];
-            const double *pr = cell_pr[i];
-            for (mwIndex e = cell_jc[i][q]; e < cell_jc[i][q + 1]; e++) {
-                const mwIndex p = ir[e];
-                if (row_stamp[p] <= (mwIndex)t) {   /* stale: recompute */
-                    const double *a_col = a_pr + (size_t)p * mm;
-                    row_val[p] = 0.0;
-                    for (mwSize h = 0; h < n_b_cols; h++)
-                        row_val[p] = a_col[b_cols[h]] * btc_col[h] + row_val[p];
-                    row_stamp[p] = (mwIndex)t + 1;
+
+        for (mwSize t = 0; t < n_d_cols; t++, tick++) {
+            const mwIndex q = d_cols[t];
+            const double *c_col = c_pr + (size_t)q * mm;
+            for (mwSize h = 0; h < n_b_cols; h++) {   /* column q of B'*C */
+                const mwIndex b = b_cols[h];
+                double s = 0.0;
+                for (mwIndex f = b_jc[b]; f < b_jc[b + 1]; f++)
+                    s = b_pr[f] * c_col[b_ir[f]] + s;
+                btc_col[h] = s;
+            }
+            /* the stale rows that column q needs, first met first, their
+               values formed four at a time */
+            mwIndex rows[4];
+            int n_rows = 0;
+            for (mwSize i = i0; i < i1; i++) {
+                const mwIndex *ir = cell_ir[i];
+                const mwIndex end = cell_jc[i][q + 1];
+                for (mwIndex e = cell_jc[i][q]; e < end; e++) {
+                    const mwIndex p = ir[e];
+                    if (row_stamp[p] <= tick) {
+                        row_stamp[p] = tick + 1;
+                        rows[n_rows++] = p;
+                        if (n_rows == 4) {
+                            row_values(4, rows, a_pr, mm, b_cols, btc_col,
+                                       n_b_cols, row_val);
+                            n_rows = 0;
+                        }
+                    }
                 }
-                r[i] = row_val[p] * pr[e] + r[i];
+            }
+            row_values(n_rows, rows, a_pr, mm, b_cols, btc_col, n_b_cols,
+                       row_val);
+            for (mwSize i = i0; i < i1; i++) {
+                const mwIndex *ir = cell_ir[i];
+                const double *pr = cell_pr[i];
+                const mwIndex end = cell_jc[i][q + 1];
+                double s = r[i];
+                for (mwIndex e = cell_jc[i][q]; e < end; e++)
+                    s = row_val[ir[e]] * pr[e] + s;
+                r[i] = s;
             }
         }
     }
@@ -202,3 +324,4 @@ static int compute_trace_vec(const mxArray *A, const mxArray *B,
     mxFree(cell_pr);
     return 0;
 }
+#endif

@@ -1,5 +1,6 @@
 # add_mex_module(NAME SOURCE [CONTRACTED] [OUTPUT_NAME name]
-#                [OUTPUT_DIRECTORY dir] [COMPILE_OPTIONS ...])
+#                [OUTPUT_DIRECTORY dir] [KERNELS file]
+#                [COMPILE_OPTIONS ...])
 #
 # Builds one module as MATLAB loads it, from one source file:
 #   64-bit Linux    NAME.mexa64, a shared object exporting mexFunction alone
@@ -13,7 +14,8 @@
 # against the stand-in libmx, libmex and libmat; on Windows against import
 # libraries made from the .def files in release/. CONTRACTED leaves out the
 # project's -ffp-contract=off, so that a test can show that the source
-# alone keeps products and sums apart.
+# alone keeps products and sums apart. KERNELS builds the module with the
+# kernels of that file in place of its own (SDPK_KERNELS), for comparison.
 set(SDPK_RELEASE_DIR ${CMAKE_CURRENT_LIST_DIR}/../release)
 
 if(WIN32)
@@ -62,7 +64,7 @@ else()
 endif()
 
 function(add_mex_module name source)
-  cmake_parse_arguments(ARG "CONTRACTED" "OUTPUT_NAME;OUTPUT_DIRECTORY"
+  cmake_parse_arguments(ARG "CONTRACTED" "OUTPUT_NAME;OUTPUT_DIRECTORY;KERNELS"
     "COMPILE_OPTIONS" ${ARGN})
   add_library(${name} MODULE ${source})
   target_link_libraries(${name} PRIVATE mexhost sdpk_flags sdpk_host_libs)
@@ -70,6 +72,11 @@ function(add_mex_module name source)
     target_link_libraries(${name} PRIVATE sdpk_no_contract)
   endif()
   target_compile_options(${name} PRIVATE ${ARG_COMPILE_OPTIONS})
+  if(ARG_KERNELS)
+    target_compile_definitions(${name} PRIVATE SDPK_KERNELS="${ARG_KERNELS}")
+    set_property(SOURCE ${source} TARGET_DIRECTORY ${name} APPEND PROPERTY
+      OBJECT_DEPENDS ${ARG_KERNELS})
+  endif()
   if(NOT ARG_OUTPUT_NAME)
     set(ARG_OUTPUT_NAME ${name})
   endif()

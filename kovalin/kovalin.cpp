@@ -175,6 +175,53 @@ void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[])
         mxFree(weights);
 }
 
+#ifdef SDPK_KERNELS
+/* a comparison build takes other kernels with the same interface */
+#include SDPK_KERNELS
+#else
+/* A hint to the memory system: the data at p will be read soon. */
+#if defined(__GNUC__) || defined(__clang__)
+#define PREFETCH(p) __builtin_prefetch(p)
+#else
+#define PREFETCH(p) ((void)0)
+#endif
+
+/* result[t] = w[0]*e[0][t] + result[t], then w[1]*e[1][t] + ..., for the
+   `count` dense terms (at most four) in one pass over the entries. */
+static void addDenseTerms(size_t mm, int count, const double *w,
+                          const double *const *e, double *result)
+{
+    switch (count) {
+    case 1:
+        for (size_t t = 0; t < mm; t++)
+            result[t] = w[0] * e[0][t] + result[t];
+        break;
+    case 2:
+        for (size_t t = 0; t < mm; t++) {
+            double r = w[0] * e[0][t] + result[t];
+            result[t] = w[1] * e[1][t] + r;
+        }
+        break;
+    case 3:
+        for (size_t t = 0; t < mm; t++) {
+            double r = w[0] * e[0][t] + result[t];
+            r = w[1] * e[1][t] + r;
+            result[t] = w[2] * e[2][t] + r;
+        }
+        break;
+    case 4:
+        for (size_t t = 0; t < mm; t++) {
+            double r = w[0] * e[0][t] + result[t];
+            r = w[1] * e[1][t] + r;
+            r = w[2] * e[2][t] + r;
+            result[t] = w[3] * e[3][t] + r;
+        }
+        break;
+    default:
+        break;
+    }
+}
+
 static int sumAsDense(mwSize m, mwSize n, const double *x, const mxArray *A,
                       double *result)
 {
@@ -182,12 +229,30 @@ static int sumAsDense(mwSize m, mwSize n, const double *x, const mxArray *A,
     for (size_t t = 0; t < mm; t++)
         result[t] = 0.0;
 
+    /* Dense terms that follow one another wait here and are added up to
+       four in one pass; anything else that reaches the result (a sparse
+       term, the end, a message) lets them in first, so every entry still
+       takes its terms in order. */
+    double waiting_w[4];
+    const double *waiting[4];
+    int n_waiting = 0;
     for (mwSize i = 0; i < n; i++) {
         const double w = x[i];
         if (w == 0.0)   /* +0 and -0; a NaN weight is used */
             continue;
         const mxArray *E = mxGetCell(A, (mwIndex)i);
         const double *pr = mxGetPr(E);
+        if (!mxIsSparse(E) && pr) {
+            waiting_w[n_waiting] = w;
+            waiting[n_waiting++] = pr;
+            if (n_waiting == 4) {
+                addDenseTerms(mm, n_waiting, waiting_w, waiting, result);
+                n_waiting = 0;
+            }
+            continue;
+        }
+        addDenseTerms(mm, n_waiting, waiting_w, waiting, result);
+        n_waiting = 0;
         if (mxIsSparse(E)) {
             const mwIndex *ir = mxGetIr(E), *jc = mxGetJc(E);
             if (!pr || !ir || !jc)
@@ -199,15 +264,16 @@ static int sumAsDense(mwSize m, mwSize n, const double *x, const mxArray *A,
                     col[ir[k]] = w * pr[k] + col[ir[k]];
             }
         } else {
-            if (!pr)
-                mexErrMsgTxt("Error: Dense matrix from the cell array is "
-                             "corrupted?\n");
-            for (size_t t = 0; t < mm; t++)
-                result[t] = w * pr[t] + result[t];
+            mexErrMsgTxt("Error: Dense matrix from the cell array is "
+                         "corrupted?\n");
         }
     }
+    addDenseTerms(mm, n_waiting, waiting_w, waiting, result);
     return 0;
 }
+
+/* Columns gathered from one listing of the elements, at most. */
+static const mwSize kStrip = 64;
 
 static int sumAsSparse(mwSize m, mwSize n, mwSize nzEstimate, const double *x,
                        const mxArray *A, mxArray *out[])
@@ -244,49 +310,110 @@ static int sumAsSparse(mwSize m, mwSize n, mwSize nzEstimate, const double *x,
                          "corrupted?\n");
     }
 
-    /* gather column k of the sum: its rows in the order first met */
     mwIndex nz = 0;
-    workJc[0] = 0;
-    for (mwSize r = 0; r < m; r++)
-        rowStamp[r] = 0;
-    for (mwSize k = 0; k < m; k++) {
-        if (nz + m > capacity) {
-            /* room for this column and one more per ten that remain,
-               never more than the remaining columns can add */
-            const mwSize per = (m - k) / 10 + 1;
-            const mwSize most = m - k;
-            const mwSize room = m > kMaxSize / per ? kMaxSize : m * per;
-            const mwSize limit = m > kMaxSize / most ? kMaxSize : m * most;
-            const mwSize grow = room < limit ? room : limit;
-            capacity = grow > kMaxSize - nz ? kMaxSize : nz + grow;
-            if (!FITS(capacity, sizeof(double)))
-                mexErrMsgTxt("Error: Insufficient memory\n");
-            workIr = (mwIndex *)mxRealloc(workIr, (size_t)capacity *
-                                          sizeof(mwIndex));
-            workPr = (double *)mxRealloc(workPr, (size_t)capacity *
-                                         sizeof(double));
-            if (!workIr || !workPr)
-                mexErrMsgTxt("Error: Insufficient memory\n");
-        }
-        for (mwSize l = 0; l < n; l++) {
-            const double w = x[l];
-            if (w == 0.0)
-                continue;
-            const mwIndex *ir = cellIr[l];
-            const double *pr = cellPr[l];
-            for (mwIndex p = cellJc[l][k]; p < cellJc[l][k + 1]; p++) {
-                const mwIndex r = ir[p];
-                if (rowStamp[r] <= (mwIndex)k) {   /* row r new to column k */
-                    rowSum[r] = 0.0;
-                    workIr[nz++] = r;
-                    rowStamp[r] = (mwIndex)k + 1;
-                }
-                rowSum[r] = w * pr[p] + rowSum[r];
+
+    /* At the start of column k the lists make room for the whole column:
+       for it and one more per ten that remain, never more than the
+       remaining columns can add. */
+    auto makeRoom = [&](mwSize k) {
+        if (nz + m <= capacity)
+            return;
+        const mwSize per = (m - k) / 10 + 1;
+        const mwSize most = m - k;
+        const mwSize room = m > kMaxSize / per ? kMaxSize : m * per;
+        const mwSize limit = m > kMaxSize / most ? kMaxSize : m * most;
+        const mwSize grow = room < limit ? room : limit;
+        capacity = grow > kMaxSize - nz ? kMaxSize : nz + grow;
+        if (!FITS(capacity, sizeof(double)))
+            mexErrMsgTxt("Error: Insufficient memory\n");
+        workIr = (mwIndex *)mxRealloc(workIr, (size_t)capacity *
+                                      sizeof(mwIndex));
+        workPr = (double *)mxRealloc(workPr, (size_t)capacity *
+                                     sizeof(double));
+        if (!workIr || !workPr)
+            mexErrMsgTxt("Error: Insufficient memory\n");
+    };
+    /* Element l's part of column k: each row's sum takes w*a + sum, rows
+       new to the column are gathered in the order met. */
+    auto addColumn = [&](mwSize l, mwSize k) {
+        const double w = x[l];
+        const mwIndex *ir = cellIr[l];
+        const double *pr = cellPr[l];
+        const mwIndex end = cellJc[l][k + 1];
+        for (mwIndex p = cellJc[l][k]; p < end; p++) {
+            const mwIndex r = ir[p];
+            if (rowStamp[r] <= (mwIndex)k) {   /* row r new to column k */
+                rowSum[r] = 0.0;
+                workIr[nz++] = r;
+                rowStamp[r] = (mwIndex)k + 1;
             }
+            rowSum[r] = w * pr[p] + rowSum[r];
         }
+    };
+    auto finishColumn = [&](mwSize k) {
         for (mwIndex q = workJc[k]; q < nz; q++)
             workPr[q] = rowSum[workIr[q]];
         workJc[k + 1] = nz;
+    };
+
+    /* Columns are gathered a strip at a time. Reading one column start of
+       every element for every column touches n arrays per column; instead
+       the elements with entries in the strip (and a nonzero weight) are
+       listed once, in ascending order, and each column of the strip visits
+       only those. The list sits at the top of the unused tail of workIr,
+       above everything the strip can gather, so it needs no storage of
+       its own; when it does not fit, the strip narrows, down to a single
+       column that visits every element. Each row sum meets the same terms
+       in the same order as column by column. */
+    workJc[0] = 0;
+    for (mwSize r = 0; r < m; r++)
+        rowStamp[r] = 0;
+    mwSize strip = kStrip;
+    for (mwSize k0 = 0; k0 < m;) {
+        makeRoom(k0);
+        if (strip == 1) {   /* one column, every element */
+            for (mwSize l = 0; l < n; l++)
+                if (x[l] != 0.0)
+                    addColumn(l, k0);
+            finishColumn(k0);
+            k0++;
+            strip = 2;
+            continue;
+        }
+        const mwSize k1 = m - k0 < strip ? m : k0 + strip;
+        const mwSize top = capacity, free = capacity - nz;
+        mwSize listed = 0, need = 0;   /* need: listed + entries they hold */
+        bool fits_tail = true;
+        for (mwSize l = 0; l < n; l++) {
+            if (l + 8 < n)
+                PREFETCH(cellJc[l + 8] + k0);
+            if (x[l] == 0.0)   /* +0 and -0; a NaN weight is used */
+                continue;
+            const mwIndex *jc = cellJc[l];
+            if (jc[k0] == jc[k1])
+                continue;
+            const mwSize d = (mwSize)(jc[k1] - jc[k0]) + 1;
+            if (d > free - need) {
+                fits_tail = false;
+                break;
+            }
+            need += d;
+            workIr[top - 1 - listed++] = (mwIndex)l;
+        }
+        if (!fits_tail) {
+            strip /= 2;
+            continue;
+        }
+        for (mwSize k = k0; k < k1; k++) {
+            if (k > k0)
+                makeRoom(k);   /* keeps the list: it lies below `top` */
+            for (size_t a = 1; a <= (size_t)listed; a++)
+                addColumn((mwSize)workIr[(size_t)top - a], k);
+            finishColumn(k);
+        }
+        k0 = k1;
+        if (strip < kStrip)
+            strip *= 2;
     }
 
     mxArray *R = mxCreateSparse(m, m, (mwSize)nz, mxREAL);
@@ -325,3 +452,4 @@ static int sumAsSparse(mwSize m, mwSize n, mwSize nzEstimate, const double *x,
     mxFree(cellPr);
     return 0;
 }
+#endif

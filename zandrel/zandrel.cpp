@@ -13,6 +13,9 @@
 #include <stdio.h>
 #include <string.h>
 
+/* The trace, for m > 0, after every check of the four inputs. */
+static double four_factor_trace(mwSize m, const mxArray *const in[]);
+
 void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[])
 {
     char msg[256];
@@ -68,61 +71,111 @@ void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[])
         }
 
     const mwSize m = (mwSize)order;
-    double t = 0.0;
-    if (m > 0) {
-        /* A holds m*m doubles, so these byte counts and every offset
-           j + k*m below fit in size_t */
-        const size_t mm = (size_t)m;
-        double *btc_row = (double *)mxMalloc(mm * sizeof(double));
-        mwIndex *d_nz_cols = (mwIndex *)mxMalloc(mm * sizeof(mwIndex));
-        if (!btc_row || !d_nz_cols)
-            mexErrMsgTxt("Error: Insufficient memory\n");
-        /* slots that an unsymmetric pattern of D reads unwritten are 0 */
-        memset(btc_row, 0, mm * sizeof(double));
-
-        const double *a_pr = mxGetPr(prhs[0]);
-        const double *b_pr = mxGetPr(prhs[1]);
-        const mwIndex *b_ir = mxGetIr(prhs[1]);
-        const mwIndex *b_jc = mxGetJc(prhs[1]);
-        const double *c_pr = mxGetPr(prhs[2]);
-        const double *d_pr = mxGetPr(prhs[3]);
-        const mwIndex *d_ir = mxGetIr(prhs[3]);
-        const mwIndex *d_jc = mxGetJc(prhs[3]);
-        if (!a_pr || !b_pr || !b_ir || !b_jc || !c_pr || !d_pr || !d_ir ||
-            !d_jc)
-            mexErrMsgTxt("Error: Matrices are corrupted?\n");
-
-        mwSize n_d_nz_cols = 0;
-        for (mwSize k = 0; k < m; k++)
-            if (d_jc[k] != d_jc[k + 1])
-                d_nz_cols[n_d_nz_cols++] = k;
-
-        for (mwSize j = 0; j < m; j++) {
-            if (b_jc[j] == b_jc[j + 1])
-                continue;
-            /* btc_row(h) = (B'*C)(j,h) for the columns h of D in use */
-            for (mwSize x = 0; x < n_d_nz_cols; x++) {
-                const mwIndex h = d_nz_cols[x];
-                const double *c_col = c_pr + (size_t)h * mm;
-                double s = 0.0;
-                for (mwIndex p = b_jc[j]; p < b_jc[j + 1]; p++)
-                    s = s + b_pr[p] * c_col[b_ir[p]];
-                btc_row[h] = s;
-            }
-            /* t += (A(j,k) + A(k,j)) * (B'*C*D)(j,k) */
-            for (mwSize x = 0; x < n_d_nz_cols; x++) {
-                const mwIndex k = d_nz_cols[x];
-                double s = 0.0;
-                for (mwIndex p = d_jc[k]; p < d_jc[k + 1]; p++)
-                    s = s + btc_row[d_ir[p]] * d_pr[p];
-                t = t + (a_pr[(size_t)j + (size_t)k * mm] +
-                         a_pr[(size_t)k + (size_t)j * mm]) * s;
-            }
-        }
-        mxFree(btc_row);
-        mxFree(d_nz_cols);
-    }
+    const double t = m > 0 ? four_factor_trace(m, prhs) : 0.0;
     plhs[0] = mxCreateDoubleScalar(t);
     if (!plhs[0])   /* no result is no success */
         mexErrMsgTxt("Error: Insufficient memory\n");
 }
+
+#ifdef SDPK_KERNELS
+/* a comparison build takes another kernel with the same interface */
+#include SDPK_KERNELS
+#else
+static double four_factor_trace(mwSize m, const mxArray *const in[])
+{
+    /* A holds m*m doubles, so these byte counts and every offset
+       j + k*m below fit in size_t */
+    const size_t mm = (size_t)m;
+    double *btc_row = (double *)mxMalloc(mm * sizeof(double));
+    mwIndex *d_nz_cols = (mwIndex *)mxMalloc(mm * sizeof(mwIndex));
+    if (!btc_row || !d_nz_cols)
+        mexErrMsgTxt("Error: Insufficient memory\n");
+    /* slots that an unsymmetric pattern of D reads unwritten are 0 */
+    memset(btc_row, 0, mm * sizeof(double));
+
+    const double *a_pr = mxGetPr(in[0]);
+    const double *b_pr = mxGetPr(in[1]);
+    const mwIndex *b_ir = mxGetIr(in[1]);
+    const mwIndex *b_jc = mxGetJc(in[1]);
+    const double *c_pr = mxGetPr(in[2]);
+    const double *d_pr = mxGetPr(in[3]);
+    const mwIndex *d_ir = mxGetIr(in[3]);
+    const mwIndex *d_jc = mxGetJc(in[3]);
+    if (!a_pr || !b_pr || !b_ir || !b_jc || !c_pr || !d_pr || !d_ir ||
+        !d_jc)
+        mexErrMsgTxt("Error: Matrices are corrupted?\n");
+
+    mwSize n_d_nz_cols = 0;
+    for (mwSize k = 0; k < m; k++)
+        if (d_jc[k] != d_jc[k + 1])
+            d_nz_cols[n_d_nz_cols++] = k;
+
+    /* Independent sums are formed side by side, each in its own order:
+       four slots of btc_row over the entries of B's column, and two sums
+       s over two columns of D. t still takes its terms one at a time. */
+    double t = 0.0;
+    for (mwSize j = 0; j < m; j++) {
+        const mwIndex b_first = b_jc[j], b_end = b_jc[j + 1];
+        if (b_first == b_end)
+            continue;
+        /* btc_row(h) = (B'*C)(j,h) for the columns h of D in use */
+        mwSize x = 0;
+        for (; x + 4 <= n_d_nz_cols; x += 4) {
+            const double *c0 = c_pr + (size_t)d_nz_cols[x] * mm;
+            const double *c1 = c_pr + (size_t)d_nz_cols[x + 1] * mm;
+            const double *c2 = c_pr + (size_t)d_nz_cols[x + 2] * mm;
+            const double *c3 = c_pr + (size_t)d_nz_cols[x + 3] * mm;
+            double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
+            for (mwIndex p = b_first; p < b_end; p++) {
+                const double b = b_pr[p];
+                const mwIndex r = b_ir[p];
+                s0 = s0 + b * c0[r];
+                s1 = s1 + b * c1[r];
+                s2 = s2 + b * c2[r];
+                s3 = s3 + b * c3[r];
+            }
+            btc_row[d_nz_cols[x]] = s0;
+            btc_row[d_nz_cols[x + 1]] = s1;
+            btc_row[d_nz_cols[x + 2]] = s2;
+            btc_row[d_nz_cols[x + 3]] = s3;
+        }
+        for (; x < n_d_nz_cols; x++) {
+            const mwIndex h = d_nz_cols[x];
+            const double *c_col = c_pr + (size_t)h * mm;
+            double s = 0.0;
+            for (mwIndex p = b_first; p < b_end; p++)
+                s = s + b_pr[p] * c_col[b_ir[p]];
+            btc_row[h] = s;
+        }
+        /* t += (A(j,k) + A(k,j)) * (B'*C*D)(j,k), k ascending */
+        const double *a_col = a_pr + (size_t)j * mm;   /* A(k,j) = a_col[k] */
+        x = 0;
+        for (; x + 2 <= n_d_nz_cols; x += 2) {
+            const mwIndex k0 = d_nz_cols[x], k1 = d_nz_cols[x + 1];
+            mwIndex p = d_jc[k0], q = d_jc[k1];
+            const mwIndex p_end = d_jc[k0 + 1], q_end = d_jc[k1 + 1];
+            double s0 = 0.0, s1 = 0.0;
+            for (; p < p_end && q < q_end; p++, q++) {
+                s0 = s0 + btc_row[d_ir[p]] * d_pr[p];
+                s1 = s1 + btc_row[d_ir[q]] * d_pr[q];
+            }
+            for (; p < p_end; p++)
+                s0 = s0 + btc_row[d_ir[p]] * d_pr[p];
+            for (; q < q_end; q++)
+                s1 = s1 + btc_row[d_ir[q]] * d_pr[q];
+            t = t + (a_pr[(size_t)j + (size_t)k0 * mm] + a_col[k0]) * s0;
+            t = t + (a_pr[(size_t)j + (size_t)k1 * mm] + a_col[k1]) * s1;
+        }
+        for (; x < n_d_nz_cols; x++) {
+            const mwIndex k = d_nz_cols[x];
+            double s = 0.0;
+            for (mwIndex p = d_jc[k]; p < d_jc[k + 1]; p++)
+                s = s + btc_row[d_ir[p]] * d_pr[p];
+            t = t + (a_pr[(size_t)j + (size_t)k * mm] + a_col[k]) * s;
+        }
+    }
+    mxFree(btc_row);
+    mxFree(d_nz_cols);
+    return t;
+}
+#endif
