@@ -477,6 +477,8 @@ void release_all()
     g.arrays.clear();
 }
 
+void release(mxArray *a) { destroy(a); }
+
 Module load(const std::string &path)
 {
     Module mod;

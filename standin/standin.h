@@ -67,8 +67,9 @@ STANDIN_API std::vector<mwIndex> starts(const mxArray *a);  // sparse Jc
 STANDIN_API std::vector<double> full(const mxArray *a);      // sparse as dense
 STANDIN_API size_t capacity(const mxArray *a);
 
-// Frees every array made so far.
+// Frees every array made so far, or one of them.
 STANDIN_API void release_all();
+STANDIN_API void release(mxArray *a);
 
 // A loaded module, as the host opens it.
 using EntryPoint = void (*)(int, mxArray **, int, const mxArray **);

@@ -1,0 +1,54 @@
+/*
+ * readonce: s = readonce(A), for a cell array A of matrices: reads every
+ * element's column starts, row indices and values once, in storage order
+ * (the values of a dense element), and returns a checksum of what it read.
+ *
+ * It is the floor of the benchmarks: a module that is handed the same cell
+ * array as kovalin or brisset and does the least that any of them can do
+ * with it.
+ */
+#include "mexhost.h"
+
+#include <stdint.h>
+#include <string.h>
+
+static uint64_t bits(double v)
+{
+    uint64_t u;
+    memcpy(&u, &v, sizeof u);
+    return u;
+}
+
+void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[])
+{
+    (void)nlhs;
+    if (nrhs != 1 || !mxIsCell(prhs[0]))
+        mexErrMsgTxt("readonce: the argument must be a cell array\n");
+    const mxArray *A = prhs[0];
+    const size_t n = mxGetM(A) * mxGetN(A);
+    uint64_t sum = 0;
+    for (size_t i = 0; i < n; i++) {
+        const mxArray *E = mxGetCell(A, (mwIndex)i);
+        if (!E || !mxIsDouble(E))
+            continue;
+        const double *pr = mxGetPr(E);
+        if (mxIsSparse(E)) {
+            const mwIndex *ir = mxGetIr(E), *jc = mxGetJc(E);
+            const size_t cols = mxGetN(E);
+            if (!pr || !ir || !jc)
+                continue;
+            for (size_t c = 0; c <= cols; c++)
+                sum += (uint64_t)jc[c];
+            const size_t nz = (size_t)jc[cols];
+            for (size_t p = 0; p < nz; p++)
+                sum += (uint64_t)ir[p];
+            for (size_t p = 0; p < nz; p++)
+                sum += bits(pr[p]);
+        } else if (pr) {
+            const size_t count = mxGetM(E) * mxGetN(E);
+            for (size_t t = 0; t < count; t++)
+                sum += bits(pr[t]);
+        }
+    }
+    plhs[0] = mxCreateDoubleScalar((double)(sum % 9007199254740992u));
+}

@@ -1,0 +1,355 @@
+// Each module against the plain transcription of its kernels (the loops
+// exactly as the algorithms state them, built from bench/plain_*.h): the
+// same bits in every output, the same requests to the allocator in the same
+// order with the same sizes, and the same message when any one of those
+// requests is refused. On random data, on SDPLIB problems, and on shapes
+// that take the faster kernels down each of their paths.
+#include "sdpa.h"
+#include "support.h"
+
+#include <cmath>
+#include <limits>
+#include <random>
+
+namespace {
+
+using standin::Call;
+using standin::Columns;
+using standin::Event;
+using standin::Faults;
+
+struct Pair {
+    const char *fast;
+    const char *plain;
+};
+const Pair kKovalin{KOVALIN_MODULE, KOVALIN_PLAIN};
+const Pair kBrisset{BRISSET_MODULE, BRISSET_PLAIN};
+const Pair kZandrel{ZANDREL_MODULE, ZANDREL_PLAIN};
+
+// What a call did, as far as the two builds must agree. Values agree bit
+// for bit, except that a NaN may come out with another sign or payload:
+// which of two NaN operands an addition passes on is the processor's
+// choice, and the compiler may put either operand first.
+::testing::AssertionResult Same(const Call &fast, const Call &plain)
+{
+    auto fail = [] { return ::testing::AssertionFailure(); };
+    if (fast.ok != plain.ok || fast.message != plain.message)
+        return fail() << "ended \"" << fast.message << "\" (ok " << fast.ok
+                      << ") where the plain loops ended \"" << plain.message
+                      << "\" (ok " << plain.ok << ")";
+    if (fast.overrun)
+        return fail() << "a block was overrun";
+    if (fast.events.size() != plain.events.size())
+        return fail() << fast.events.size() << " allocator events, not "
+                      << plain.events.size();
+    for (size_t e = 0; e < fast.events.size(); e++) {
+        const Event &a = fast.events[e], &b = plain.events[e];
+        if (a.kind != b.kind || a.bytes != b.bytes || a.block != b.block ||
+            a.granted != b.granted)
+            return fail() << "event " << e << " differs: kind " << a.kind
+                          << " of " << a.bytes << " bytes, not kind "
+                          << b.kind << " of " << b.bytes;
+    }
+    if (fast.leaked != plain.leaked || fast.arrays_leaked != plain.arrays_leaked)
+        return fail() << "holds other blocks after the call";
+    if (fast.out.size() != plain.out.size())
+        return fail() << fast.out.size() << " outputs";
+    for (size_t o = 0; o < fast.out.size(); o++) {
+        const mxArray *a = fast.out[o], *b = plain.out[o];
+        if (mxGetM(a) != mxGetM(b) || mxGetN(a) != mxGetN(b) ||
+            mxIsSparse(a) != mxIsSparse(b))
+            return fail() << "output of another shape";
+        const std::vector<double> va = standin::values(a), vb = standin::values(b);
+        if (va.size() != vb.size())
+            return fail() << va.size() << " values, not " << vb.size();
+        for (size_t i = 0; i < va.size(); i++)
+            if (bits(va[i]) != bits(vb[i]) &&
+                !(std::isnan(va[i]) && std::isnan(vb[i])))
+                return fail() << "value " << i << " is " << va[i] << ", not "
+                              << vb[i];
+        if (mxIsSparse(a) && (standin::rows(a) != standin::rows(b) ||
+                              standin::starts(a) != standin::starts(b)))
+            return fail() << "other stored positions";
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// The call, and the call with each of its allocator requests refused in
+// turn, give the same in both builds.
+void Compare(const Pair &pair, const std::vector<const mxArray *> &inputs,
+             const std::string &what)
+{
+    SCOPED_TRACE(what);
+    const Call plain = standin::call(module_at(pair.plain), 1, inputs);
+    const Call fast = standin::call(module_at(pair.fast), 1, inputs);
+    ASSERT_TRUE(Same(fast, plain));
+    for (int f = 1; f <= plain.allocations(); f++) {
+        Faults faults;
+        faults.fail_allocation = f;
+        SCOPED_TRACE("request " + std::to_string(f) + " refused");
+        EXPECT_TRUE(Same(standin::call(module_at(pair.fast), 1, inputs, faults),
+                         standin::call(module_at(pair.plain), 1, inputs, faults)));
+    }
+}
+
+class Data {
+public:
+    explicit Data(uint64_t seed) : rng_(seed) {}
+
+    double uniform() { return std::uniform_real_distribution<double>(-1, 1)(rng_); }
+    size_t below(size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(rng_); }
+    bool chance(double p) { return std::bernoulli_distribution(p)(rng_); }
+
+    // A value that is now and then one the sums must carry exactly.
+    double value(bool special)
+    {
+        if (special && chance(0.02)) {
+            const double odd[] = {0.0, -0.0, 1e308, -1e308, 1e-310,
+                                  std::numeric_limits<double>::infinity(),
+                                  std::numeric_limits<double>::quiet_NaN()};
+            return odd[below(7)];
+        }
+        return uniform() * std::ldexp(1.0, (int)below(40) - 20);
+    }
+
+    // m-by-m, each column holding each row with probability `density`,
+    // rows in random order when `shuffled`.
+    Columns columns(size_t m, double density, bool special, bool shuffled)
+    {
+        Columns cols(m);
+        for (size_t j = 0; j < m; j++) {
+            for (size_t i = 0; i < m; i++)
+                if (chance(density))
+                    cols[j].push_back({(mwIndex)i, value(special)});
+            if (shuffled)
+                std::shuffle(cols[j].begin(), cols[j].end(), rng_);
+        }
+        return cols;
+    }
+
+    // `entries` positions in all, in a few columns near each other, as the
+    // constraint matrices of large problems have them.
+    Columns scattered(size_t m, size_t entries)
+    {
+        Columns cols(m);
+        const size_t base = below(m);
+        for (size_t e = 0; e < entries; e++) {
+            const size_t j = (base + below(3)) % m, i = below(m);
+            bool seen = false;
+            for (const auto &en : cols[j])
+                seen = seen || en.row == (mwIndex)i;
+            if (!seen)
+                cols[j].push_back({(mwIndex)i, value(true)});
+        }
+        return cols;
+    }
+
+    mxArray *dense(size_t m, bool special)
+    {
+        std::vector<double> v(m * m);
+        for (double &x : v)
+            x = value(special);
+        return standin::dense(m, m, v);
+    }
+
+    mxArray *weights(size_t n)
+    {
+        std::vector<double> v(n);
+        for (double &x : v) {
+            x = value(true);
+            if (chance(0.1))
+                x = chance(0.5) ? 0.0 : -0.0;
+        }
+        return standin::dense(1, n, v);
+    }
+
+private:
+    std::mt19937_64 rng_;
+};
+
+mxArray *cell_of(const std::vector<Columns> &mats, size_t m)
+{
+    std::vector<mxArray *> e;
+    for (const Columns &c : mats)
+        e.push_back(standin::sparse(m, m, c));
+    return cells(e);
+}
+
+class Differential : public ModuleTest {};
+
+TEST_F(Differential, KovalinRandom)
+{
+    Data d(11);
+    for (int round = 0; round < 60; round++) {
+        const size_t m = 1 + d.below(40), n = 1 + d.below(12);
+        const double density = d.chance(0.3) ? 0.5 : 0.08;
+        std::vector<mxArray *> elements;
+        bool any_dense = false;
+        for (size_t l = 0; l < n; l++) {
+            if (round % 3 == 2 && d.chance(0.4)) {
+                elements.push_back(d.dense(m, true));
+                any_dense = true;
+            } else {
+                elements.push_back(standin::sparse(
+                    m, m, d.columns(m, density, true, d.chance(0.3))));
+            }
+        }
+        const mxArray *x = d.weights(n), *A = cells(elements);
+        const std::string what = "round " + std::to_string(round);
+        Compare(kKovalin, {x, A}, what);
+        Compare(kKovalin, {x, A, standin::scalar(-1)}, what + ", dense");
+        if (!any_dense) {
+            // an estimate that leaves the lists no spare room, one that
+            // makes them grow at once, and one far above the result
+            const Call c = standin::call(module_at(kKovalin.plain), 1, {x, A});
+            const double exact = (double)standin::starts(c.out[0]).back();
+            for (double nnz : {exact, 1.0, 1e9})
+                Compare(kKovalin, {x, A, standin::scalar(nnz)},
+                        what + ", nnz " + std::to_string(nnz));
+        }
+        standin::release_all();
+    }
+}
+
+// Many columns and many elements of few entries each: the strips, their
+// lists, and their narrowing when the lists have little room to spare.
+TEST_F(Differential, KovalinManySparseElements)
+{
+    Data d(12);
+    for (size_t m : {65u, 150u, 301u}) {
+        const size_t n = 3 * m;
+        std::vector<Columns> mats;
+        for (size_t l = 0; l < n; l++)
+            mats.push_back(d.scattered(m, 1 + d.below(4)));
+        mats[d.below(n)] = d.columns(m, 0.6, true, false);   // one dense-ish
+        const mxArray *x = d.weights(n), *A = cell_of(mats, m);
+        const std::string what = "m " + std::to_string(m);
+        Compare(kKovalin, {x, A}, what);
+        const Call c = standin::call(module_at(kKovalin.plain), 1, {x, A});
+        const double exact = (double)standin::starts(c.out[0]).back();
+        Compare(kKovalin, {x, A, standin::scalar(exact)}, what + ", exact nnz");
+        Compare(kKovalin, {x, A, standin::scalar(1)}, what + ", nnz 1");
+        Compare(kKovalin, {x, A, standin::scalar(-1)}, what + ", dense");
+        standin::release_all();
+    }
+}
+
+TEST_F(Differential, BrissetRandom)
+{
+    Data d(21);
+    for (int round = 0; round < 60; round++) {
+        const size_t m = 1 + d.below(30), k = 1 + d.below(10);
+        std::vector<Columns> D;
+        for (size_t i = 0; i < k; i++)
+            D.push_back(d.columns(m, d.chance(0.5) ? 0.3 : 0.05, true,
+                                  d.chance(0.3)));
+        const mxArray *B = standin::sparse(
+            m, m, d.columns(m, d.chance(0.5) ? 0.4 : 0.05, true, d.chance(0.3)));
+        Compare(kBrisset, {d.dense(m, true), B, d.dense(m, true), cell_of(D, m)},
+                "round " + std::to_string(round));
+        standin::release_all();
+    }
+}
+
+// Enough elements that their column starts go past one block, with B
+// sparse (small blocks) and dense (blocks as large as reach allows).
+TEST_F(Differential, BrissetBlocksOfElements)
+{
+    Data d(22);
+    const size_t m = 300, k = 1100;
+    std::vector<Columns> D;
+    for (size_t i = 0; i < k; i++)
+        D.push_back(d.scattered(m, 1 + d.below(4)));
+    D[0] = d.columns(m, 0.3, false, false);
+    const mxArray *A = d.dense(m, false), *C = d.dense(m, false);
+    const mxArray *DD = cell_of(D, m);
+    Compare(kBrisset, {A, standin::sparse(m, m, d.scattered(m, 2)), C, DD},
+            "B of two entries");
+    Compare(kBrisset, {A, standin::sparse(m, m, d.columns(m, 0.02, true, true)),
+                       C, DD}, "B of a few entries a column");
+    Compare(kBrisset, {A, standin::sparse(m, m, d.columns(m, 0.9, false, false)),
+                       C, DD}, "B nearly dense");
+}
+
+TEST_F(Differential, ZandrelRandom)
+{
+    Data d(31);
+    for (int round = 0; round < 80; round++) {
+        const size_t m = 1 + d.below(45);
+        Columns Dc = d.columns(m, d.chance(0.5) ? 0.4 : 0.06, true, d.chance(0.3));
+        if (round % 2 == 0)   // a symmetric pattern, as the trace needs
+            for (size_t j = 0; j < m; j++) {
+                const std::vector<standin::Entry> column = Dc[j];
+                for (const auto &e : column)
+                    if ((size_t)e.row != j) {
+                        bool seen = false;
+                        for (const auto &f : Dc[e.row])
+                            seen = seen || f.row == (mwIndex)j;
+                        if (!seen)
+                            Dc[e.row].push_back({(mwIndex)j, d.value(true)});
+                    }
+            }
+        const mxArray *B = standin::sparse(
+            m, m, d.columns(m, d.chance(0.5) ? 0.5 : 0.05, true, d.chance(0.3)));
+        Compare(kZandrel, {d.dense(m, true), B, d.dense(m, true),
+                           standin::sparse(m, m, Dc)},
+                "round " + std::to_string(round));
+        standin::release_all();
+    }
+}
+
+// SDPLIB problems: the weighted sums of their constraint matrices, rows of
+// the Hessian and some of its entries, with W a dense symmetric matrix.
+class SdplibDifferential : public ::testing::TestWithParam<const char *> {
+protected:
+    void TearDown() override { standin::release_all(); }
+};
+
+TEST_P(SdplibDifferential, AllThreeModules)
+{
+    sdpa::Problem p;
+    std::string error;
+    ASSERT_TRUE(sdpa::read(GetParam(), p, error)) << error;
+    const size_t m = p.order, n = p.F.size();
+    Data d(41);
+    const mxArray *F = cell_of(p.F, m);
+    std::vector<double> y(n), w(m * m);
+    for (double &v : y)
+        v = d.uniform();
+    for (size_t j = 0; j < m; j++)
+        for (size_t i = 0; i <= j; i++)
+            w[i + j * m] = w[j + i * m] = d.uniform() + (i == j ? 2.0 : 0.0);
+    const mxArray *x = standin::dense(n, 1, y), *W = standin::dense(m, m, w);
+
+    Compare(kKovalin, {x, F}, p.name + " sparse sum");
+    Compare(kKovalin, {x, F, standin::scalar(-1)}, p.name + " dense sum");
+    for (size_t i : {(size_t)0, (size_t)1, n - 1}) {
+        const mxArray *Fi = standin::sparse(m, m, p.F[i]);
+        Compare(kBrisset, {W, Fi, W, F}, p.name + " Hessian row " +
+                                             std::to_string(i + 1));
+        for (size_t j : {(size_t)0, i, n / 2})
+            Compare(kZandrel, {W, Fi, W, standin::sparse(m, m, p.F[j])},
+                    p.name + " Hessian entry " + std::to_string(i + 1) + "," +
+                        std::to_string(j + 1));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Problems, SdplibDifferential,
+    ::testing::Values(SDPK_SOURCE_DIR "/examples/data/truss1.dat-s",
+                      SDPK_SOURCE_DIR "/examples/data/control1.dat-s",
+                      SDPK_SOURCE_DIR "/tests/data/control2.dat-s",
+                      SDPK_SOURCE_DIR "/tests/data/theta1.dat-s",
+                      SDPK_SOURCE_DIR "/tests/data/mcp250-1.dat-s",
+                      SDPK_SOURCE_DIR "/tests/data/maxG11.dat-s"),
+    [](const ::testing::TestParamInfo<const char *> &info) {
+        std::string name = info.param;
+        name = name.substr(name.find_last_of('/') + 1);
+        name = name.substr(0, name.find('.'));
+        for (char &c : name)
+            if (!isalnum((unsigned char)c))
+                c = '_';
+        return name;
+    });
+
+}  // namespace
