@@ -14,6 +14,7 @@
  */
 #include "mexhost.h"
 
+#include <cmath>
 #include <limits>
 #include <stdio.h>
 
@@ -137,6 +138,49 @@ static void row_values(int count, const mwIndex *rows, const double *a_pr,
     }
 }
 
+/* Column q of B'*C at the columns of B in use: btc_col[h] = sum over the
+   entries f of column b_cols[h], in storage order, of B(f) * C(row f, q),
+   from +0.0. Four columns of B side by side, each with its own sum. */
+static void btc_column(const double *c_col, const double *b_pr,
+                       const mwIndex *b_ir, const mwIndex *b_jc,
+                       const mwIndex *b_cols, mwSize n_b_cols,
+                       double *btc_col)
+{
+    mwSize h = 0;
+    for (; h + 4 <= n_b_cols; h += 4) {
+        mwIndex f0 = b_jc[b_cols[h]], f1 = b_jc[b_cols[h + 1]];
+        mwIndex f2 = b_jc[b_cols[h + 2]], f3 = b_jc[b_cols[h + 3]];
+        const mwIndex e0 = b_jc[b_cols[h] + 1], e1 = b_jc[b_cols[h + 1] + 1];
+        const mwIndex e2 = b_jc[b_cols[h + 2] + 1], e3 = b_jc[b_cols[h + 3] + 1];
+        double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
+        for (; f0 < e0 && f1 < e1 && f2 < e2 && f3 < e3; f0++, f1++, f2++, f3++) {
+            s0 = b_pr[f0] * c_col[b_ir[f0]] + s0;
+            s1 = b_pr[f1] * c_col[b_ir[f1]] + s1;
+            s2 = b_pr[f2] * c_col[b_ir[f2]] + s2;
+            s3 = b_pr[f3] * c_col[b_ir[f3]] + s3;
+        }
+        for (; f0 < e0; f0++)
+            s0 = b_pr[f0] * c_col[b_ir[f0]] + s0;
+        for (; f1 < e1; f1++)
+            s1 = b_pr[f1] * c_col[b_ir[f1]] + s1;
+        for (; f2 < e2; f2++)
+            s2 = b_pr[f2] * c_col[b_ir[f2]] + s2;
+        for (; f3 < e3; f3++)
+            s3 = b_pr[f3] * c_col[b_ir[f3]] + s3;
+        btc_col[h] = s0;
+        btc_col[h + 1] = s1;
+        btc_col[h + 2] = s2;
+        btc_col[h + 3] = s3;
+    }
+    for (; h < n_b_cols; h++) {
+        const mwIndex b = b_cols[h];
+        double s = 0.0;
+        for (mwIndex f = b_jc[b]; f < b_jc[b + 1]; f++)
+            s = b_pr[f] * c_col[b_ir[f]] + s;
+        btc_col[h] = s;
+    }
+}
+
 /* Sets flag j of `flags` for every column j that the column starts jc
    (m+1 of them) give entries. An element with few entries has its columns
    found by bisection, one search a column, instead of m tests. */
@@ -169,10 +213,40 @@ static void mark_columns(const mwIndex *jc, mwSize m, mwIndex *flags)
     }
 }
 
-/* The bytes of column starts that one block of elements of D may span:
-   a column visits every element of its block, and a block this size
-   stays within the reach of the address translation caches. */
-static const size_t kBlockReach = (size_t)1 << 20;
+/* The bytes of column starts that one block of elements of D may span
+   before the visits of a column to every element of its block miss the
+   address translation caches. */
+static const double kBlockReach = 4194304.0;
+
+/* The number of elements of D in one block, of k elements that use about
+   `cols` columns each, when a column of B'*C costs `btc`. A block of b
+   elements uses about m*(1 - exp(-b*cols/m)) columns, each costing btc
+   plus b visits, and costs 2m to set up. A visit is cheap while the block
+   is small enough for its column starts to stay cached, dearer beyond,
+   and dearer still beyond reach of the address translation caches. The
+   cheapest of one block and blocks of 16, 32, 64, ... is taken. */
+static mwSize choose_block(mwSize m, mwSize k, double cols, double btc)
+{
+    const double dm = (double)m, dk = (double)k;
+    const double starts = (dm + 1) * (double)sizeof(mwIndex);
+    auto cost = [&](double b) {
+        const double in_use = dm * (1 - std::exp(-b * cols / dm));
+        const double visit = b <= 64 ? 1 : b * starts <= kBlockReach ? 3 : 10;
+        return dk / b * (2 * dm + in_use * (btc + b * visit));
+    };
+    mwSize best = k;
+    double best_cost = cost(dk);
+    for (mwSize b = 16; b < k; b *= 2) {
+        const double c = cost((double)b);
+        if (c < best_cost) {
+            best = b;
+            best_cost = c;
+        }
+        if (b > std::numeric_limits<mwSize>::max() / 2)
+            break;
+    }
+    return best;
+}
 
 static int compute_trace_vec(const mxArray *A, const mxArray *B,
                              const mxArray *C, const mxArray *D, double *r,
@@ -232,20 +306,25 @@ static int compute_trace_vec(const mxArray *A, const mxArray *B,
     /* The elements of D are taken in blocks. Each r[i] sums over the
        columns of its own element, ascending, so a block can run through
        the columns that its elements use before the next block starts: the
-       sums keep their order, and a column visits the few elements of its
-       block instead of all k. Columns of B'*C and row values are formed
-       again for each block, so the blocks are only as small as pays: one
-       block when the column starts of all k elements are within reach,
-       else about as many elements as a column of B'*C costs. */
-    const size_t starts_bytes = (mm + 1) * sizeof(mwIndex);
-    mwSize block = k;
-    if (kk > kBlockReach / starts_bytes) {
-        const size_t reach = kBlockReach / starts_bytes;
-        const size_t pays = (size_t)(b_jc[m] - b_jc[0]) + (size_t)n_b_cols;
-        block = (mwSize)(reach < 32 ? (reach ? reach : 1)
-                                    : (pays < 32 ? 32 : pays < reach ? pays
-                                                                     : reach));
+       sums keep their order, and a column visits the elements of its block
+       only, and only the columns some element of the block uses. Columns
+       of B'*C are formed again for each block, so the size of a block is a
+       matter of cost (choose_block). */
+    double used = 0;   /* columns in use, at most each element's entries */
+    double entries = 0;
+    for (mwSize i = 0; i < k; i++) {
+        const size_t nz = (size_t)(cell_jc[i][m] - cell_jc[i][0]);
+        used += (double)(nz < mm ? nz : mm);
+        entries += (double)nz;
     }
+    const mwSize block = choose_block(
+        m, k, used / (double)kk,
+        (double)(b_jc[m] - b_jc[0]) + (double)n_b_cols);
+    /* Row values are formed four at a time, after a first pass over the
+       column has found the stale rows, when what that saves (about half
+       the cost of the entries' row values, n_b_cols each) is more than the
+       pass costs (a visit to each element of the block, per column). */
+    const bool batch_rows = entries * (double)n_b_cols > 8.0 * (double)mm * (double)kk;
 
     for (mwSize p = 0; p < m; p++)
         row_stamp[p] = 0;
@@ -270,16 +349,28 @@ static int compute_trace_vec(const mxArray *A, const mxArray *B,
 
         for (mwSize t = 0; t < n_d_cols; t++, tick++) {
             const mwIndex q = d_cols[t];
-            const double *c_col = c_pr + (size_t)q * mm;
-            for (mwSize h = 0; h < n_b_cols; h++) {   /* column q of B'*C */
-                const mwIndex b = b_cols[h];
-                double s = 0.0;
-                for (mwIndex f = b_jc[b]; f < b_jc[b + 1]; f++)
-                    s = b_pr[f] * c_col[b_ir[f]] + s;
-                btc_col[h] = s;
+            btc_column(c_pr + (size_t)q * mm, b_pr, b_ir, b_jc, b_cols,
+                       n_b_cols, btc_col);
+            if (!batch_rows) {
+                for (mwSize i = i0; i < i1; i++) {
+                    const mwIndex *ir = cell_ir[i];
+                    const double *pr = cell_pr[i];
+                    const mwIndex end = cell_jc[i][q + 1];
+                    double s = r[i];
+                    for (mwIndex e = cell_jc[i][q]; e < end; e++) {
+                        const mwIndex p = ir[e];
+                        if (row_stamp[p] <= tick) {   /* stale: recompute */
+                            row_values(1, &p, a_pr, mm, b_cols, btc_col,
+                                       n_b_cols, row_val);
+                            row_stamp[p] = tick + 1;
+                        }
+                        s = row_val[p] * pr[e] + s;
+                    }
+                    r[i] = s;
+                }
+                continue;
             }
-            /* the stale rows that column q needs, first met first, their
-               values formed four at a time */
+            /* the stale rows that column q needs, first met first */
             mwIndex rows[4];
             int n_rows = 0;
             for (mwSize i = i0; i < i1; i++) {

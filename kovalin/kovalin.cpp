@@ -272,8 +272,9 @@ static int sumAsDense(mwSize m, mwSize n, const double *x, const mxArray *A,
     return 0;
 }
 
-/* Columns gathered from one listing of the elements, at most. */
-static const mwSize kStrip = 64;
+/* Columns gathered from one listing of the elements: at first, and at
+   most. */
+static const mwSize kStrip = 64, kMaxStrip = 256;
 
 static int sumAsSparse(mwSize m, mwSize n, mwSize nzEstimate, const double *x,
                        const mxArray *A, mxArray *out[])
@@ -343,11 +344,12 @@ static int sumAsSparse(mwSize m, mwSize n, mwSize nzEstimate, const double *x,
         for (mwIndex p = cellJc[l][k]; p < end; p++) {
             const mwIndex r = ir[p];
             if (rowStamp[r] <= (mwIndex)k) {   /* row r new to column k */
-                rowSum[r] = 0.0;
                 workIr[nz++] = r;
                 rowStamp[r] = (mwIndex)k + 1;
+                rowSum[r] = w * pr[p] + 0.0;   /* its sum starts at +0.0 */
+            } else {
+                rowSum[r] = w * pr[p] + rowSum[r];
             }
-            rowSum[r] = w * pr[p] + rowSum[r];
         }
     };
     auto finishColumn = [&](mwSize k) {
@@ -369,19 +371,29 @@ static int sumAsSparse(mwSize m, mwSize n, mwSize nzEstimate, const double *x,
     for (mwSize r = 0; r < m; r++)
         rowStamp[r] = 0;
     mwSize strip = kStrip;
+    double perColumn = 0;   /* list slots a column of the last strip needed */
     for (mwSize k0 = 0; k0 < m;) {
         makeRoom(k0);
+        const mwSize free = capacity - nz;
+        while (strip > 1 && (double)strip * perColumn > (double)free)
+            strip /= 2;   /* would not fit */
         if (strip == 1) {   /* one column, every element */
+            mwSize held = 0;   /* the slots a list of this column needs */
             for (mwSize l = 0; l < n; l++)
-                if (x[l] != 0.0)
+                if (x[l] != 0.0) {
+                    const mwIndex *jc = cellJc[l];
+                    if (jc[k0] < jc[k0 + 1])
+                        held += (mwSize)(jc[k0 + 1] - jc[k0]) + 1;
                     addColumn(l, k0);
+                }
             finishColumn(k0);
             k0++;
+            perColumn = (double)held;
             strip = 2;
             continue;
         }
         const mwSize k1 = m - k0 < strip ? m : k0 + strip;
-        const mwSize top = capacity, free = capacity - nz;
+        const mwSize top = capacity;
         mwSize listed = 0, need = 0;   /* need: listed + entries they hold */
         bool fits_tail = true;
         for (mwSize l = 0; l < n; l++) {
@@ -401,9 +413,12 @@ static int sumAsSparse(mwSize m, mwSize n, mwSize nzEstimate, const double *x,
             workIr[top - 1 - listed++] = (mwIndex)l;
         }
         if (!fits_tail) {
+            const double least = (double)free / (double)(k1 - k0);
+            perColumn = perColumn > least ? perColumn : least;
             strip /= 2;
             continue;
         }
+        perColumn = (double)need / (double)(k1 - k0);
         for (mwSize k = k0; k < k1; k++) {
             if (k > k0)
                 makeRoom(k);   /* keeps the list: it lies below `top` */
@@ -411,9 +426,17 @@ static int sumAsSparse(mwSize m, mwSize n, mwSize nzEstimate, const double *x,
                 addColumn((mwSize)workIr[(size_t)top - a], k);
             finishColumn(k);
         }
-        k0 = k1;
-        if (strip < kStrip)
+        /* The next strip: narrower when visits to listed elements (many
+           of them to columns they leave empty) cost more than listing,
+           wider when listing costs more, a listing visit being about three
+           times as dear as a visit in the strip. */
+        const double visits = (double)listed * (double)(k1 - k0);
+        const double listing = 3.0 * (double)n;
+        if (visits > 2 * listing + (double)(need - listed) && strip > 2)
+            strip /= 2;
+        else if (2 * visits < listing && strip < kMaxStrip)
             strip *= 2;
+        k0 = k1;
     }
 
     mxArray *R = mxCreateSparse(m, m, (mwSize)nz, mxREAL);
