@@ -1,0 +1,29 @@
+#!/bin/bash
+# The Octave benchmarks: builds the modules, their plain builds and the
+# read-once floor with Octave's mkoctfile (as build_modules does) into
+# build/octave-bench, then times them on the SDPA files given, by default
+# every problem in ../shared/sdplib beside the checkout (or $SDPK_SDPLIB).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+out=$root/build/octave-bench
+mkdir -p "$out"
+export CXXFLAGS="$(mkoctfile -p CXXFLAGS) -ffp-contract=off"
+for m in kovalin brisset zandrel; do
+    mkoctfile --mex -I"$root/host" "$root/$m/$m.cpp" -o "$out/$m.mex"
+    # (mkoctfile hands its arguments to a shell once more)
+    mkoctfile --mex -I"$root/host" "-DSDPK_KERNELS=\\\"$root/bench/plain_$m.h\\\"" \
+        "$root/$m/$m.cpp" -o "$out/${m}_plain.mex"
+done
+mkoctfile --mex -I"$root/host" "$root/bench/readonce.cpp" -o "$out/readonce.mex"
+rm -f "$out"/*.o
+if [ $# -eq 0 ]; then
+    dir=${SDPK_SDPLIB:-$root/../shared/sdplib}
+    set -- "$dir"/*.dat-s
+fi
+list=""
+for f in "$@"; do
+    list="$list'$(cd "$(dirname "$f")" && pwd)/$(basename "$f")',"
+done
+octave-cli --no-gui --norc --quiet --path "$out" --path "$root/bench" \
+    --path "$root/examples" --eval "octave_bench ({${list%,}});" 2>&1 |
+    grep -v "ignoring const execution_exception"

@@ -1,0 +1,109 @@
+function results = octave_bench (files)
+%OCTAVE_BENCH time the modules in Octave beside what a user would write.
+%   results = octave_bench(files) reads each SDPA file of the cell array
+%   files and times, on its constraint matrices F{1} .. F{n}, with y all
+%   ones and W the inverse of F{1} + ... + F{n} + s*I (s the largest
+%   absolute row sum of that sum, plus 1):
+%
+%     floor     readonce(F), which reads every element once
+%     sum       kovalin(y, F): the module, its plain loops, and the loop
+%               S = S + y(i)*F{i}
+%     dense     kovalin(y, F, -1): the module, its plain loops, and
+%               reshape(Fstack*y, m, m) with Fstack = [F{1}(:) ...]
+%               formed beforehand
+%     row i     brisset(W, F{i}, W, F) for i = 1, 2: the module, its plain
+%               loops, and 2*(Fstack' * reshape(W'*F{i}'*W, [], 1))
+%     entry i,j zandrel(W, F{i}, W, F{j}) for (1,2) and (2,2): the module,
+%               its plain loops, and 2*sum(sum((W*F{i}*W).*F{j}))
+%
+%   Every time is the median of seven samples, each sample as many calls as
+%   take 20 ms or more. It prints one table a problem and returns the
+%   times (in seconds) in a struct array. The modules must be on the path,
+%   their plain builds as kovalin_plain, brisset_plain and zandrel_plain.
+  results = struct ('name', {}, 'm', {}, 'n', {}, 'times', {});
+  for f = 1:numel (files)
+    F = read_sdpa (files{f});
+    n = numel (F);
+    m = rows (F{1});
+    [~, name] = fileparts (files{f});
+    y = ones (n, 1);
+    Fs = cellfun (@(a) a(:), F, 'UniformOutput', false);
+    Fstack = [Fs{:}];
+    S = full (kovalin (y, F, -1));
+    W = inv (S + (max (sum (abs (S), 2)) + 1) * eye (m));
+    F2 = F{min (2, n)};
+    t = struct ();
+    t.floor = measure (@() readonce (F));
+    t.sum = measure (@() kovalin (y, F));
+    t.sum_plain = measure (@() kovalin_plain (y, F));
+    t.sum_builtin = measure (@() loop_sum (y, F));
+    t.dense = measure (@() kovalin (y, F, -1));
+    t.dense_plain = measure (@() kovalin_plain (y, F, -1));
+    t.dense_builtin = measure (@() reshape (Fstack * y, m, m));
+    Fi = {F{1}, F2};
+    for i = 1:2
+      t.(sprintf ('row%d', i)) = measure (@() brisset (W, Fi{i}, W, F));
+      t.(sprintf ('row%d_plain', i)) = measure (@() brisset_plain (W, Fi{i}, W, F));
+      t.(sprintf ('row%d_builtin', i)) = measure (@() 2 * (Fstack' * reshape (W' * Fi{i}' * W, [], 1)));
+    end
+    pairs = {{F{1}, F2, '12'}, {F2, F2, '22'}};
+    for p = 1:2
+      [A, B, tag] = deal (pairs{p}{:});
+      t.(['entry' tag]) = measure (@() zandrel (W, A, W, B));
+      t.(['entry' tag '_plain']) = measure (@() zandrel_plain (W, A, W, B));
+      t.(['entry' tag '_builtin']) = measure (@() 2 * sum (sum ((W * A * W) .* B)));
+    end
+    results(end+1) = struct ('name', name, 'm', m, 'n', n, 'times', t);
+    report (results(end));
+  end
+end
+
+function report (r)
+  t = r.times;
+  printf ('\n%s: n = %d, m = %d; read-once floor %.3g ms\n', r.name, r.n, r.m, 1e3 * t.floor);
+  printf ('%-12s %11s %11s %11s %9s %9s %9s\n', 'computation', 'module ms', ...
+          'plain ms', 'builtin ms', '/floor', '/builtin', 'speed-up');
+  line ('sum', t.sum, t.sum_plain, t.sum_builtin, t.floor);
+  line ('dense sum', t.dense, t.dense_plain, t.dense_builtin, t.floor);
+  line ('row 1', t.row1, t.row1_plain, t.row1_builtin, t.floor);
+  line ('row 2', t.row2, t.row2_plain, t.row2_builtin, t.floor);
+  line ('entry 1,2', t.entry12, t.entry12_plain, t.entry12_builtin, NaN);
+  line ('entry 2,2', t.entry22, t.entry22_plain, t.entry22_builtin, NaN);
+end
+
+function line (what, module, plain, builtin, floor)
+  printf ('%-12s %11.4f %11.4f %11.4f %9.2f %9.4f %9.2f\n', what, 1e3 * module, ...
+          1e3 * plain, 1e3 * builtin, module / floor, module / builtin, plain / module);
+end
+
+function t = measure (f)
+  % the median of seven samples of `count` calls, count calls >= 20 ms
+  count = 1;
+  while (true)
+    start = tic;
+    for c = 1:count
+      f ();
+    end
+    elapsed = toc (start);
+    if (elapsed >= 0.02)
+      break;
+    end
+    count = count * max (2, min (100, ceil (0.025 / max (elapsed, 1e-6))));
+  end
+  samples = zeros (1, 7);
+  for s = 1:7
+    start = tic;
+    for c = 1:count
+      f ();
+    end
+    samples(s) = toc (start) / count;
+  end
+  t = median (samples);
+end
+
+function S = loop_sum (y, F)
+  S = sparse (rows (F{1}), columns (F{1}));
+  for i = 1:numel (F)
+    S = S + y(i) * F{i};
+  end
+end
