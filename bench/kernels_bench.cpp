@@ -270,8 +270,10 @@ int main(int argc, char **argv)
         workloads().push_back(std::move(w));
         register_workload(workloads().back().get());
     }
-    for (size_t m : {100u, 200u, 400u, 800u})
+    for (size_t m : {100u, 200u, 400u, 800u})   // growing in m and n
         register_workload(edges(m, 3 * m, m));
+    for (size_t n : {400u, 4800u})               // in n alone
+        register_workload(edges(400, n, n));
     for (double d : {0.001, 0.01, 0.1})
         register_workload(random_density(200, 200, d, 7));
 

@@ -360,8 +360,11 @@ static int compute_trace_vec(const mxArray *A, const mxArray *B,
                     for (mwIndex e = cell_jc[i][q]; e < end; e++) {
                         const mwIndex p = ir[e];
                         if (row_stamp[p] <= tick) {   /* stale: recompute */
-                            row_values(1, &p, a_pr, mm, b_cols, btc_col,
-                                       n_b_cols, row_val);
+                            const double *a_col = a_pr + (size_t)p * mm;
+                            double v = 0.0;
+                            for (mwSize h = 0; h < n_b_cols; h++)
+                                v = a_col[b_cols[h]] * btc_col[h] + v;
+                            row_val[p] = v;
                             row_stamp[p] = tick + 1;
                         }
                         s = row_val[p] * pr[e] + s;

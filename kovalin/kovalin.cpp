@@ -242,7 +242,8 @@ static int sumAsDense(mwSize m, mwSize n, const double *x, const mxArray *A,
             continue;
         const mxArray *E = mxGetCell(A, (mwIndex)i);
         const double *pr = mxGetPr(E);
-        if (!mxIsSparse(E) && pr) {
+        const bool sparse = mxIsSparse(E);
+        if (!sparse && pr) {
             waiting_w[n_waiting] = w;
             waiting[n_waiting++] = pr;
             if (n_waiting == 4) {
@@ -251,9 +252,11 @@ static int sumAsDense(mwSize m, mwSize n, const double *x, const mxArray *A,
             }
             continue;
         }
-        addDenseTerms(mm, n_waiting, waiting_w, waiting, result);
-        n_waiting = 0;
-        if (mxIsSparse(E)) {
+        if (n_waiting) {
+            addDenseTerms(mm, n_waiting, waiting_w, waiting, result);
+            n_waiting = 0;
+        }
+        if (sparse) {
             const mwIndex *ir = mxGetIr(E), *jc = mxGetJc(E);
             if (!pr || !ir || !jc)
                 mexErrMsgTxt("Error: Sparse matrix from the cell array is "

@@ -234,6 +234,27 @@ TEST_F(Differential, KovalinManySparseElements)
     }
 }
 
+// An element without storage in the middle of dense terms that wait to be
+// added together: the same message, at the same point.
+TEST_F(Differential, KovalinElementWithoutStorage)
+{
+    Data d(13);
+    const size_t m = 6;
+    for (size_t bad = 0; bad < 6; bad++)
+        for (unsigned which : {standin::Pr, standin::Ir}) {
+            std::vector<mxArray *> e;
+            for (size_t l = 0; l < 6; l++)
+                e.push_back(l == 4 ? standin::sparse(m, m, d.columns(m, 0.5, false, false))
+                                   : d.dense(m, false));
+            if (which == standin::Pr || bad == 4)
+                standin::null_storage(e[bad], which);
+            const mxArray *x = standin::dense(1, 6, {1, 2, 3, 4, 5, 6});
+            Compare(kKovalin, {x, cells(e)},
+                    "element " + std::to_string(bad + 1) + " without storage");
+            standin::release_all();
+        }
+}
+
 TEST_F(Differential, BrissetRandom)
 {
     Data d(21);
