@@ -5,6 +5,8 @@
 # arguments go to kernels_bench, e.g. --benchmark_filter=thetaG11.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/scripts/deps.sh"
+need cmake make g++ libbenchmark-dev python3
 build=$root/build/bench
 cmake -S "$root" -B "$build" -DSDPK_TESTS=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)" --target kernels_bench >/dev/null

@@ -124,6 +124,8 @@ std::vector<std::unique_ptr<Workload>> &workloads()
     return all;
 }
 
+bool g_failed = false;   // some call ended in an error
+
 // Times one call of a module; the output is dropped after each call.
 void timed(benchmark::State &state, const char *path,
            std::function<std::vector<const mxArray *>()> inputs)
@@ -133,6 +135,7 @@ void timed(benchmark::State &state, const char *path,
     for (auto _ : state) {
         standin::Call c = standin::call(module, 1, in);
         if (!c.ok) {
+            g_failed = true;
             state.SkipWithError(c.message.c_str());
             break;
         }
@@ -283,5 +286,5 @@ int main(int argc, char **argv)
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     standin::release_all();
-    return 0;
+    return g_failed ? 1 : 0;
 }

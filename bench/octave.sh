@@ -5,6 +5,8 @@
 # every problem in ../shared/sdplib beside the checkout (or $SDPK_SDPLIB).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/scripts/deps.sh"
+need g++ make octave octave-dev
 out=$root/build/octave-bench
 mkdir -p "$out"
 export CXXFLAGS="$(mkoctfile -p CXXFLAGS) -ffp-contract=off"

@@ -56,6 +56,20 @@ function results = octave_bench (files)
     results(end+1) = struct ('name', name, 'm', m, 'n', n, 'times', t);
     report (results(end));
   end
+  summary (results);
+end
+
+function summary (results)
+  % the ratios the goals are stated in, one line a problem
+  printf ('\n%-10s %5s %5s %14s %22s %22s\n', 'problem', 'n', 'm', 'sum / floor', ...
+          'row 1 / floor, builtin', 'row 2 / floor, builtin');
+  for r = results
+    t = r.times;
+    printf ('%-10s %5d %5d %14.2f %10.2f %10.4f  %10.2f %10.4f   entry / builtin %.4f %.4f\n', ...
+            r.name, r.n, r.m, t.sum / t.floor, t.row1 / t.floor, t.row1 / t.row1_builtin, ...
+            t.row2 / t.floor, t.row2 / t.row2_builtin, ...
+            t.entry12 / t.entry12_builtin, t.entry22 / t.entry22_builtin);
+  end
 end
 
 function report (r)
