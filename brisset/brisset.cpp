@@ -14,7 +14,6 @@
  */
 #include "mexhost.h"
 
-#include <cmath>
 #include <limits>
 #include <stdio.h>
 
@@ -218,6 +217,27 @@ static void mark_columns(const mwIndex *jc, mwSize m, mwIndex *flags)
    address translation caches. */
 static const double kBlockReach = 4194304.0;
 
+/* exp(-x) for x >= 0, to about 1e-8, with no library: the module needs
+   no more of the system than the C library. */
+static double exp_minus(double x)
+{
+    if (!(x < 700))
+        return 0.0;
+    int halvings = 0;
+    while (x > 0.5) {
+        x /= 2;
+        halvings++;
+    }
+    double term = 1.0, sum = 1.0;
+    for (int i = 1; i <= 8; i++) {
+        term *= -x / i;
+        sum += term;
+    }
+    while (halvings-- > 0)
+        sum *= sum;
+    return sum;
+}
+
 /* The number of elements of D in one block, of k elements that use about
    `cols` columns each, when a column of B'*C costs `btc`. A block of b
    elements uses about m*(1 - exp(-b*cols/m)) columns, each costing btc
@@ -230,7 +250,7 @@ static mwSize choose_block(mwSize m, mwSize k, double cols, double btc)
     const double dm = (double)m, dk = (double)k;
     const double starts = (dm + 1) * (double)sizeof(mwIndex);
     auto cost = [&](double b) {
-        const double in_use = dm * (1 - std::exp(-b * cols / dm));
+        const double in_use = dm * (1 - exp_minus(b * cols / dm));
         const double visit = b <= 64 ? 1 : b * starts <= kBlockReach ? 3 : 10;
         return dk / b * (2 * dm + in_use * (btc + b * visit));
     };
