@@ -10,7 +10,7 @@
  * Neither B'*C nor A'*B'*C is formed: for each column q that some D{i}
  * uses, btc_col holds column q of B'*C at the columns of B that hold
  * entries, and row_val caches the entries (p,q) of A'*B'*C that the
- * elements of D store, each computed once per column.
+ * elements of D store, each computed once per pass over a column.
  */
 #include "mexhost.h"
 
@@ -140,6 +140,11 @@ static void row_values(int count, const mwIndex *rows, const double *a_pr,
 /* Column q of B'*C at the columns of B in use: btc_col[h] = sum over the
    entries f of column b_cols[h], in storage order, of B(f) * C(row f, q),
    from +0.0. Four columns of B side by side, each with its own sum. */
+#if defined(__GNUC__)
+__attribute__((noinline))   /* inlined, its sums go through the stack */
+#elif defined(_MSC_VER)
+__declspec(noinline)
+#endif
 static void btc_column(const double *c_col, const double *b_pr,
                        const mwIndex *b_ir, const mwIndex *b_jc,
                        const mwIndex *b_cols, mwSize n_b_cols,
@@ -180,93 +185,35 @@ static void btc_column(const double *c_col, const double *b_pr,
     }
 }
 
-/* Sets flag j of `flags` for every column j that the column starts jc
-   (m+1 of them) give entries. An element with few entries has its columns
-   found by bisection, one search a column, instead of m tests. */
-static void mark_columns(const mwIndex *jc, mwSize m, mwIndex *flags)
+/* The widest strip of columns that the elements of D are listed for. */
+static const mwSize kMaxWidth = 64;
+
+/* The width of the strips of columns: listing the elements that hold
+   entries in a strip costs k visits, and each of its columns then visits
+   the listed ones, about k*cols*width/m of them when the elements use
+   `cols` columns each. Both together are least at about sqrt(m/cols).
+   Width 1 lists nothing: every column visits every element. */
+static mwSize strip_width(mwSize m, double cols)
 {
-    const mwIndex first = jc[0], end = jc[m];
-    mwSize searches = 1;
-    for (mwSize w = m; w > 1; w /= 2)
-        searches++;
-    if (end - first > (mwIndex)(m / (4 * searches))) {
-        for (mwSize j = 0; j < m; j++)
-            flags[j] |= (mwIndex)(jc[j] < jc[j + 1]);
-        return;
-    }
-    /* the column that holds entry e: the last j with jc[j] <= e, found
-       between lo and m; the next column in use starts at the one after */
-    mwSize lo = 0;
-    for (mwIndex e = first; e < end;) {
-        mwSize a = lo, b = m;   /* jc[a] <= e < jc[b] */
-        while (b - a > 1) {
-            const mwSize mid = a + (b - a) / 2;
-            if (jc[mid] <= e)
-                a = mid;
-            else
-                b = mid;
-        }
-        flags[a] = 1;
-        lo = a + 1;
-        e = jc[lo];
-    }
+    const double dm = (double)m;
+    mwSize width = 1;
+    while (width < kMaxWidth &&
+           (double)(width + 1) * (double)(width + 1) * cols <= dm)
+        width++;
+    return width < 3 ? 1 : width;
 }
 
-/* The bytes of column starts that one block of elements of D may span
-   before the visits of a column to every element of its block miss the
-   address translation caches. */
-static const double kBlockReach = 4194304.0;
+/* Row values of at least this many terms are formed four at a time. */
+static const mwSize kWaitFrom = 8;
 
-/* exp(-x) for x >= 0, to about 1e-8, with no library: the module needs
-   no more of the system than the C library. */
-static double exp_minus(double x)
-{
-    if (!(x < 700))
-        return 0.0;
-    int halvings = 0;
-    while (x > 0.5) {
-        x /= 2;
-        halvings++;
-    }
-    double term = 1.0, sum = 1.0;
-    for (int i = 1; i <= 8; i++) {
-        term *= -x / i;
-        sum += term;
-    }
-    while (halvings-- > 0)
-        sum *= sum;
-    return sum;
-}
-
-/* The number of elements of D in one block, of k elements that use about
-   `cols` columns each, when a column of B'*C costs `btc`. A block of b
-   elements uses about m*(1 - exp(-b*cols/m)) columns, each costing btc
-   plus b visits, and costs 2m to set up. A visit is cheap while the block
-   is small enough for its column starts to stay cached, dearer beyond,
-   and dearer still beyond reach of the address translation caches. The
-   cheapest of one block and blocks of 16, 32, 64, ... is taken. */
-static mwSize choose_block(mwSize m, mwSize k, double cols, double btc)
-{
-    const double dm = (double)m, dk = (double)k;
-    const double starts = (dm + 1) * (double)sizeof(mwIndex);
-    auto cost = [&](double b) {
-        const double in_use = dm * (1 - exp_minus(b * cols / dm));
-        const double visit = b <= 64 ? 1 : b * starts <= kBlockReach ? 3 : 10;
-        return dk / b * (2 * dm + in_use * (btc + b * visit));
-    };
-    mwSize best = k;
-    double best_cost = cost(dk);
-    for (mwSize b = 16; b < k; b *= 2) {
-        const double c = cost((double)b);
-        if (c < best_cost) {
-            best = b;
-            best_cost = c;
-        }
-        if (b > std::numeric_limits<mwSize>::max() / 2)
-            break;
-    }
-    return best;
-}
+/* An entry (p,q) of D{i} whose row value is being formed: at most
+   kWaiting of them wait at a time. */
+struct Waiting {
+    mwSize i;
+    mwIndex p;
+    double value;
+};
+static const int kWaiting = 32;
 
 static int compute_trace_vec(const mxArray *A, const mxArray *B,
                              const mxArray *C, const mxArray *D, double *r,
@@ -323,105 +270,113 @@ static int compute_trace_vec(const mxArray *A, const mxArray *B,
         if (b_jc[j] < b_jc[j + 1])
             b_cols[n_b_cols++] = (mwIndex)j;
 
-    /* The elements of D are taken in blocks. Each r[i] sums over the
-       columns of its own element, ascending, so a block can run through
-       the columns that its elements use before the next block starts: the
-       sums keep their order, and a column visits the elements of its block
-       only, and only the columns some element of the block uses. Columns
-       of B'*C are formed again for each block, so the size of a block is a
-       matter of cost (choose_block). */
+    /* The columns are taken a strip at a time. A strip first lists in
+       d_cols the elements that hold entries in it, up to m of them at a
+       time, and each of its columns then visits the listed elements only.
+       Each r[i] sums over the columns of its own element, ascending, and
+       the row values are the same sums wherever they are formed, so a
+       strip may run through its columns once for each list it needs: the
+       sums keep their order. */
     double used = 0;   /* columns in use, at most each element's entries */
-    double entries = 0;
     for (mwSize i = 0; i < k; i++) {
         const size_t nz = (size_t)(cell_jc[i][m] - cell_jc[i][0]);
         used += (double)(nz < mm ? nz : mm);
-        entries += (double)nz;
     }
-    const mwSize block = choose_block(
-        m, k, used / (double)kk,
-        (double)(b_jc[m] - b_jc[0]) + (double)n_b_cols);
-    /* Row values are formed four at a time, after a first pass over the
-       column has found the stale rows, when what that saves (about half
-       the cost of the entries' row values, n_b_cols each) is more than the
-       pass costs (a visit to each element of the block, per column). */
-    const bool batch_rows = entries * (double)n_b_cols > 8.0 * (double)mm * (double)kk;
+    const mwSize width = strip_width(m, used / (double)kk);
+    const bool listed = width > 1;
+    /* Where a row value is a long sum, the stale rows of a column are
+       formed four at a time (row_values): the entries that need them wait
+       in `waiting`, in the order met, until four rows are stale or the
+       list is full, and are then added to their sums in that order. An
+       entry whose row value is current is added at once while none waits,
+       so each r[i] still takes its terms in storage order. */
+    const bool wait_rows = n_b_cols >= kWaitFrom;
 
     for (mwSize p = 0; p < m; p++)
         row_stamp[p] = 0;
-    /* tick counts the columns handled, over all blocks: a row value is
-       current when its stamp is tick + 1 */
+    /* tick counts the columns handled, over all strips and lists: a row
+       value is current when its stamp is tick + 1 */
     mwIndex tick = 0;
-    for (mwSize i0 = 0; i0 < k; i0 += block) {
-        const mwSize i1 = k - i0 < block ? k : i0 + block;
-        for (mwSize j = 0; j < m; j++)   /* the columns the block uses */
-            d_cols[j] = 0;
-        for (mwSize i = i0; i < i1; i++)
-            mark_columns(cell_jc[i], m, d_cols);
-        mwSize n_d_cols = 0;
-        for (mwSize j = 0; j < m; j++)
-            if (d_cols[j])
-                d_cols[n_d_cols++] = (mwIndex)j;   /* never passes slot j */
-        if (tick > std::numeric_limits<mwIndex>::max() - (mwIndex)n_d_cols) {
-            for (mwSize p = 0; p < m; p++)   /* every value goes stale */
-                row_stamp[p] = 0;
-            tick = 0;
-        }
-
-        for (mwSize t = 0; t < n_d_cols; t++, tick++) {
-            const mwIndex q = d_cols[t];
-            btc_column(c_pr + (size_t)q * mm, b_pr, b_ir, b_jc, b_cols,
-                       n_b_cols, btc_col);
-            if (!batch_rows) {
-                for (mwSize i = i0; i < i1; i++) {
+    for (mwSize q0 = 0; q0 < m; q0 += width) {
+        const mwSize q1 = m - q0 < width ? m : q0 + width;
+        for (mwSize next = 0; next < k;) {
+            mwSize n_visit = k;   /* every element, unless listed */
+            if (listed) {
+                n_visit = 0;
+                for (; next < k && n_visit < m; next++)
+                    if (cell_jc[next][q0] < cell_jc[next][q1])
+                        d_cols[n_visit++] = (mwIndex)next;
+            } else {
+                next = k;
+            }
+            if (tick > std::numeric_limits<mwIndex>::max() - (mwIndex)width) {
+                for (mwSize p = 0; p < m; p++)   /* every value goes stale */
+                    row_stamp[p] = 0;
+                tick = 0;
+            }
+            for (mwSize q = q0; q < q1; q++, tick++) {
+                /* column q of B'*C, formed at the first entry met there */
+                bool formed = false;
+                mwIndex rows[4];   /* stale rows, their values not yet formed */
+                int n_rows = 0;
+                Waiting waiting[kWaiting];
+                int n_waiting = 0;
+                auto settle = [&] {
+                    row_values(n_rows, rows, a_pr, mm, b_cols, btc_col,
+                               n_b_cols, row_val);
+                    for (int w = 0; w < n_waiting; w++) {
+                        const Waiting &x = waiting[w];
+                        r[x.i] = row_val[x.p] * x.value + r[x.i];
+                    }
+                    n_rows = 0;
+                    n_waiting = 0;
+                };
+                for (mwSize v = 0; v < n_visit; v++) {
+                    const mwSize i = listed ? (mwSize)d_cols[v] : v;
+                    const mwIndex *jc = cell_jc[i];
+                    const mwIndex end = jc[q + 1];
+                    mwIndex e = jc[q];
+                    if (e == end)
+                        continue;
+                    if (!formed) {
+                        btc_column(c_pr + (size_t)q * mm, b_pr, b_ir, b_jc,
+                                   b_cols, n_b_cols, btc_col);
+                        formed = true;
+                    }
                     const mwIndex *ir = cell_ir[i];
                     const double *pr = cell_pr[i];
-                    const mwIndex end = cell_jc[i][q + 1];
-                    double s = r[i];
-                    for (mwIndex e = cell_jc[i][q]; e < end; e++) {
+                    if (!wait_rows) {
+                        double s = r[i];
+                        for (; e < end; e++) {
+                            const mwIndex p = ir[e];
+                            if (row_stamp[p] <= tick) {   /* stale */
+                                const double *a_col = a_pr + (size_t)p * mm;
+                                double val = 0.0;
+                                for (mwSize h = 0; h < n_b_cols; h++)
+                                    val = a_col[b_cols[h]] * btc_col[h] + val;
+                                row_val[p] = val;
+                                row_stamp[p] = tick + 1;
+                            }
+                            s = row_val[p] * pr[e] + s;
+                        }
+                        r[i] = s;
+                        continue;
+                    }
+                    for (; e < end; e++) {
                         const mwIndex p = ir[e];
-                        if (row_stamp[p] <= tick) {   /* stale: recompute */
-                            const double *a_col = a_pr + (size_t)p * mm;
-                            double v = 0.0;
-                            for (mwSize h = 0; h < n_b_cols; h++)
-                                v = a_col[b_cols[h]] * btc_col[h] + v;
-                            row_val[p] = v;
+                        if (row_stamp[p] <= tick) {
                             row_stamp[p] = tick + 1;
+                            rows[n_rows++] = p;
+                        } else if (n_waiting == 0) {
+                            r[i] = row_val[p] * pr[e] + r[i];
+                            continue;
                         }
-                        s = row_val[p] * pr[e] + s;
-                    }
-                    r[i] = s;
-                }
-                continue;
-            }
-            /* the stale rows that column q needs, first met first */
-            mwIndex rows[4];
-            int n_rows = 0;
-            for (mwSize i = i0; i < i1; i++) {
-                const mwIndex *ir = cell_ir[i];
-                const mwIndex end = cell_jc[i][q + 1];
-                for (mwIndex e = cell_jc[i][q]; e < end; e++) {
-                    const mwIndex p = ir[e];
-                    if (row_stamp[p] <= tick) {
-                        row_stamp[p] = tick + 1;
-                        rows[n_rows++] = p;
-                        if (n_rows == 4) {
-                            row_values(4, rows, a_pr, mm, b_cols, btc_col,
-                                       n_b_cols, row_val);
-                            n_rows = 0;
-                        }
+                        waiting[n_waiting++] = {i, p, pr[e]};
+                        if (n_rows == 4 || n_waiting == kWaiting)
+                            settle();
                     }
                 }
-            }
-            row_values(n_rows, rows, a_pr, mm, b_cols, btc_col, n_b_cols,
-                       row_val);
-            for (mwSize i = i0; i < i1; i++) {
-                const mwIndex *ir = cell_ir[i];
-                const double *pr = cell_pr[i];
-                const mwIndex end = cell_jc[i][q + 1];
-                double s = r[i];
-                for (mwIndex e = cell_jc[i][q]; e < end; e++)
-                    s = row_val[ir[e]] * pr[e] + s;
-                r[i] = s;
+                settle();
             }
         }
     }

@@ -272,9 +272,9 @@ TEST_F(Differential, BrissetRandom)
     }
 }
 
-// Enough elements that their column starts go past one block, with B
-// sparse (small blocks) and dense (blocks as large as reach allows).
-TEST_F(Differential, BrissetBlocksOfElements)
+// Many elements of a few entries each, in columns near each other, so that
+// the columns are taken in strips; B of few entries and nearly dense.
+TEST_F(Differential, BrissetManyElementsOfFewEntries)
 {
     Data d(22);
     const size_t m = 300, k = 1100;
@@ -290,6 +290,42 @@ TEST_F(Differential, BrissetBlocksOfElements)
                        C, DD}, "B of a few entries a column");
     Compare(kBrisset, {A, standin::sparse(m, m, d.columns(m, 0.9, false, false)),
                        C, DD}, "B nearly dense");
+}
+
+// Many elements storing some of the same few rows of every column: after the first
+// stale rows, entries of rows whose values are still being formed pile up
+// behind them, past what may wait at a time.
+TEST_F(Differential, BrissetRowsSharedByManyElements)
+{
+    Data d(23);
+    const size_t m = 40, k = 60;
+    std::vector<Columns> D(k, Columns(m));
+    for (Columns &c : D)   // rows of 0..6, in an order of their own
+        for (size_t j = 0; j < m; j++)
+            for (size_t r = 0, first = d.below(7); r < 7; r++)
+                if (d.chance(0.75))
+                    c[j].push_back({(mwIndex)((first + 3 * r) % 7), d.value(true)});
+    Compare(kBrisset, {d.dense(m, true),
+                       standin::sparse(m, m, d.columns(m, 0.5, true, true)),
+                       d.dense(m, true), cell_of(D, m)},
+            "rows of 0..6 in every column of every element");
+}
+
+// Far more elements holding entries in a strip of columns than there are
+// columns: the strip is run through once for each list of m elements.
+TEST_F(Differential, BrissetMoreElementsInAStripThanColumns)
+{
+    Data d(24);
+    const size_t m = 12, k = 200;
+    std::vector<Columns> D(k, Columns(m));
+    for (Columns &c : D)
+        c[d.below(6)].push_back({(mwIndex)d.below(m), d.value(true)});
+    const mxArray *A = d.dense(m, true), *C = d.dense(m, true);
+    const mxArray *DD = cell_of(D, m);
+    Compare(kBrisset, {A, standin::sparse(m, m, d.columns(m, 0.8, true, true)),
+                       C, DD}, "B nearly dense");
+    Compare(kBrisset, {A, standin::sparse(m, m, d.scattered(m, 3)), C, DD},
+            "B of three entries");
 }
 
 TEST_F(Differential, ZandrelRandom)
