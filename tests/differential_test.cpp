@@ -292,9 +292,9 @@ TEST_F(Differential, BrissetManyElementsOfFewEntries)
                        C, DD}, "B nearly dense");
 }
 
-// Many elements storing some of the same few rows of every column: after the first
-// stale rows, entries of rows whose values are still being formed pile up
-// behind them, past what may wait at a time.
+// Many elements storing some of the same few rows of every column: after
+// the first stale rows, entries of rows whose values are still being formed
+// pile up behind them, past what may wait at a time.
 TEST_F(Differential, BrissetRowsSharedByManyElements)
 {
     Data d(23);
