@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes SDPA files of three SDPLIB families at sizes that ../shared/sdplib
+"""Writes SDPA files of three SDPLIB families at sizes that the data folder
 does not hold, for the Octave benchmarks on problems the suite does not use:
 
   theta_m<m>_e<edges>  Lovasz theta of a random graph: F1 = I, one matrix

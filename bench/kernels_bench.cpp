@@ -1,8 +1,8 @@
 // The benchmark suite, through the stand-in host: each module beside the
 // plain transcription of its kernels (bench/plain_*.h, built as modules of
-// their own) and beside the read-once floor, on the SDPLIB problems in
-// SDPLIB_DIR (or the folder named by the environment variable SDPK_SDPLIB)
-// and on synthetic problems that grow in m, n and density.
+// their own) and beside the read-once floor, on the SDPLIB problems of the
+// data folder (or of the folder named by the environment variable
+// SDPLIB_DIR) and on synthetic problems that grow in m, n and density.
 //
 //   kovalin_sparse/P/V   S = kovalin(y, {F1..Fn})         V: plain, module
 //   kovalin_dense/P/V    S = kovalin(y, {F1..Fn}, -1)
@@ -249,7 +249,7 @@ Workload *random_density(size_t m, size_t n, double density, uint64_t seed)
 
 int main(int argc, char **argv)
 {
-    const char *env = std::getenv("SDPK_SDPLIB");
+    const char *env = std::getenv("SDPLIB_DIR");
     const std::string dir = env && *env ? env : SDPLIB_DIR;
     std::vector<std::string> files;
     std::error_code ec;

@@ -2,7 +2,7 @@
 # The Octave benchmarks: builds the modules, their plain builds and the
 # read-once floor with Octave's mkoctfile (as build_modules does) into
 # build/octave-bench, then times them on the SDPA files given, by default
-# every problem in ../shared/sdplib beside the checkout (or $SDPK_SDPLIB).
+# every problem in the data folder (or in $SDPLIB_DIR).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/deps.sh"
@@ -19,7 +19,7 @@ done
 mkoctfile --mex -I"$root/host" "$root/bench/readonce.cpp" -o "$out/readonce.mex"
 rm -f "$out"/*.o
 if [ $# -eq 0 ]; then
-    dir=${SDPK_SDPLIB:-$root/../shared/sdplib}
+    dir=${SDPLIB_DIR:-$root/data}
     set -- "$dir"/*.dat-s
 fi
 list=""
@@ -27,5 +27,5 @@ for f in "$@"; do
     list="$list'$(cd "$(dirname "$f")" && pwd)/$(basename "$f")',"
 done
 octave-cli --no-gui --norc --quiet --path "$out" --path "$root/bench" \
-    --path "$root/examples" --eval "octave_bench ({${list%,}});" 2>&1 |
+    --path "$root/sdp_solve" --eval "octave_bench ({${list%,}});" 2>&1 |
     grep -v "ignoring const execution_exception"

@@ -3,6 +3,8 @@
 # root and with no other flags, into build/octave beside their help files.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/scripts/deps.sh"
+need g++ make octave octave-dev
 out=$root/build/octave
 mkdir -p "$out"
 cd "$root"

@@ -8,7 +8,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 out=${1:-$root/dist}
 . "$root/scripts/deps.sh"
 need cmake make g++ g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
-mkdir -p "$out"
+mkdir -p "$out" "$root/build"
 for platform in linux64: win64:cmake/mingw64.cmake win32:cmake/mingw32.cmake; do
     name=${platform%%:*}
     toolchain=${platform#*:}

@@ -10,6 +10,7 @@ seconds=${1:-60}
 . "$root/scripts/deps.sh"
 need cmake make clang-14 libclang-rt-14-dev
 build=$root/build/fuzz
+mkdir -p "$root/build"
 CXX=clang++-14 cmake -S "$root" -B "$build" -DSDPK_FUZZ=ON -DSDPK_TESTS=OFF \
     -DSDPK_OCTAVE_TESTS=OFF >"$build.log" 2>&1 &&
     cmake --build "$build" -j"$(nproc)" >>"$build.log" 2>&1 ||

@@ -15,8 +15,8 @@ for m in kovalin brisset zandrel; do
     cp "$root/$m/$m.cpp" "$pkg/src/"
     cp "$root/$m/$m.m" "$pkg/src/help/"     # installed beside the modules
 done
-cp "$root/examples/read_sdpa.m" "$root/examples/sdp_example.m" "$pkg/inst/"
-cp "$root/examples/data/"*.dat-s "$pkg/inst/data/"
+cp "$root/sdp_solve/"*.m "$root/examples/"*.m "$pkg/inst/"
+cp "$root/data/"*.dat-s "$root/data/README.md" "$pkg/inst/data/"
 mkdir -p "$out"
 tar -C "$stage" -czf "$out/sdpkernels-$version.tar.gz" sdpkernels
 echo "$out/sdpkernels-$version.tar.gz"

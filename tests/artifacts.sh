@@ -1,8 +1,15 @@
 #!/bin/bash
-# artifacts.sh DIR: checks each release module in DIR as its platform's
-# host will load it: what it exports, what it imports and from where.
+# artifacts.sh [DIR]: checks each release module in DIR (dist/) as its
+# platform's host will load it: what it exports, what it imports and from
+# where. Builds the modules into DIR first when it holds none.
 set -uo pipefail
-dir=$1
+root=$(cd "$(dirname "$0")/.." && pwd)
+dir=${1:-$root/dist}
+. "$root/scripts/deps.sh"
+need file binutils binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
+if ! ls "$dir"/*.mex* >/dev/null 2>&1; then
+    "$root/scripts/dist.sh" "$dir" >/dev/null || { echo "artifacts: 0 passed, 1 failed"; exit 1; }
+fi
 failures=0
 checked=0
 bad=

@@ -8,6 +8,7 @@
 #include "support.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <random>
 
@@ -356,7 +357,15 @@ TEST_F(Differential, ZandrelRandom)
 }
 
 // SDPLIB problems: the weighted sums of their constraint matrices, rows of
-// the Hessian and some of its entries, with W a dense symmetric matrix.
+// the Hessian and some of its entries, with W a dense symmetric matrix. The
+// problems are read from the data folder, or from SDPLIB_DIR when it is set.
+std::string sdplib_file(const std::string &name)
+{
+    const char *dir = std::getenv("SDPLIB_DIR");
+    return (dir && *dir ? std::string(dir) : std::string(SDPK_SOURCE_DIR "/data")) + "/" +
+           name + ".dat-s";
+}
+
 class SdplibDifferential : public ::testing::TestWithParam<const char *> {
 protected:
     void TearDown() override { standin::release_all(); }
@@ -366,7 +375,7 @@ TEST_P(SdplibDifferential, AllThreeModules)
 {
     sdpa::Problem p;
     std::string error;
-    ASSERT_TRUE(sdpa::read(GetParam(), p, error)) << error;
+    ASSERT_TRUE(sdpa::read(sdplib_file(GetParam()), p, error)) << error;
     const size_t m = p.order, n = p.F.size();
     Data d(41);
     const mxArray *F = cell_of(p.F, m);
@@ -393,16 +402,10 @@ TEST_P(SdplibDifferential, AllThreeModules)
 
 INSTANTIATE_TEST_SUITE_P(
     Problems, SdplibDifferential,
-    ::testing::Values(SDPK_SOURCE_DIR "/examples/data/truss1.dat-s",
-                      SDPK_SOURCE_DIR "/examples/data/control1.dat-s",
-                      SDPK_SOURCE_DIR "/tests/data/control2.dat-s",
-                      SDPK_SOURCE_DIR "/tests/data/theta1.dat-s",
-                      SDPK_SOURCE_DIR "/tests/data/mcp250-1.dat-s",
-                      SDPK_SOURCE_DIR "/tests/data/maxG11.dat-s"),
+    ::testing::Values("truss1", "control1", "control2", "theta1", "mcp250-1", "maxG11",
+                      "gpp100", "arch0", "qap5"),
     [](const ::testing::TestParamInfo<const char *> &info) {
         std::string name = info.param;
-        name = name.substr(name.find_last_of('/') + 1);
-        name = name.substr(0, name.find('.'));
         for (char &c : name)
             if (!isalnum((unsigned char)c))
                 c = '_';

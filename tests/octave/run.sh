@@ -3,12 +3,14 @@
 # the tests beside each function and the SDPLIB checks in octave-cli.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
+. "$root/scripts/deps.sh"
+need g++ make octave octave-dev
 out=$root/build/octave
 modules="brisset kovalin zandrel"
 "$root/scripts/build-octave.sh" $modules
-tests="$modules read_sdpa help_texts build_elsewhere package_install weighted_sums hessian_rows hessian_entries"
+tests="$modules read_sdpa sdplib_file sdplib_value help_texts build_elsewhere package_install weighted_sums hessian_rows hessian_entries"
 args=$(printf "'%s'," $tests)
 octave-cli --no-gui --norc --quiet \
-    --path "$out" --path "$root" --path "$root/examples" --path "$root/tests/octave" \
+    --path "$out" --path "$root" --path "$root/sdp_solve" --path "$root/examples" --path "$root/tests/octave" \
     --eval "exit (! run_suite (${args%,}))" 2>&1 | grep -v "ignoring const execution_exception"
 exit "${PIPESTATUS[0]}"

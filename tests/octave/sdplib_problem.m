@@ -1,16 +1,13 @@
 function [F, W, name] = sdplib_problem (k)
-%SDPLIB_PROBLEM the k-th SDPLIB problem of the shared collection, for tests.
+%SDPLIB_PROBLEM the k-th bundled SDPLIB problem, for tests.
 %   [F, W, name] = sdplib_problem(k) returns the constraint matrices F of
 %   the k-th problem (in name order), and W, the inverse of the positive
 %   definite matrix S = I*s + y(1)*F{1} + ... + y(n)*F{n}, for a fixed
 %   random y and the least shift s >= 0 that makes S's smallest eigenvalue
 %   at least 1. With no k, F is the number of problems.
-%   The collection is found in $SDPLIB_DIR, or ../shared/sdplib beside
-%   the checkout.
-  dir_ = getenv ('SDPLIB_DIR');
-  if (isempty (dir_))
-    dir_ = fullfile (fileparts (mfilename ('fullpath')), '..', '..', '..', 'shared', 'sdplib');
-  end
+%   The problems are those of the data folder, or of $SDPLIB_DIR when it
+%   is set (see sdplib_file).
+  dir_ = sdplib_file ();
   files = dir (fullfile (dir_, '*.dat-s'));
   if (isempty (files))
     error ('sdplib_problem: no SDPLIB problems in %s', dir_);

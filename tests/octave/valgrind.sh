@@ -7,10 +7,12 @@
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
+. "$root/scripts/deps.sh"
+need g++ make octave octave-dev valgrind
 log=$root/build/valgrind.log
 mkdir -p "$root/build"
 octave=(octave-cli --no-gui --norc --quiet --path "$root/build/octave"
-        --path "$root/examples" --path "$here")
+        --path "$root/sdp_solve" --path "$root/examples" --path "$here")
 if [ "${1:-}" = "--suppressions" ]; then
     valgrind --tool=memcheck --leak-check=full --gen-suppressions=all --log-file="$log" \
         "${octave[@]}" --eval "1;" >/dev/null 2>&1

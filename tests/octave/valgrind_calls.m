@@ -29,10 +29,9 @@ function valgrind_calls ()
     catch
     end
   end
-  % SDPLIB: the two bundled problems
-  here = fileparts (which ('read_sdpa'));
+  % SDPLIB: two small problems
   for name = {'truss1', 'control1'}
-    G = read_sdpa (fullfile (here, 'data', [name{1} '.dat-s']));
+    G = read_sdpa (sdplib_file (name{1}));
     n = numel (G);
     w = (1:n)' / n;
     S = kovalin (w, G);

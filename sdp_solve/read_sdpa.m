@@ -15,42 +15,61 @@ function [F, F0, c, blocks] = read_sdpa (file)
 %   line "matno blkno i j value" per entry of the upper triangle.
 %
 %   Example:
-%      f = fullfile(fileparts(which('read_sdpa')), 'data', 'truss1.dat-s');
-%      [F, F0, c] = read_sdpa(f);
+%      [F, F0, c] = read_sdpa(sdplib_file('truss1'));
 %      numel(F)          % 6 constraint matrices
 %      full(F{1})        % each of order 13
 %
-%   See also kovalin, brisset, zandrel.
+%   See also sdp_solve, sdplib_file, kovalin, brisset, zandrel.
 
-  text = fileread (file);
-  lines = strsplit (text, "\n");
-  first = find (cellfun (@(s) isempty (regexp (s, '^\s*["*]', 'once')), lines), 1);
-  body = strjoin (lines(first:end), "\n");
+  if (~ischar (file) || ~exist (file, 'file'))
+    error ('read_sdpa: no file %s', num2str (file));
+  end
+  lines = regexp (fileread (file), '\r?\n', 'split');
+  first = 1;
+  while (first <= numel (lines) && ~isempty (regexp (lines{first}, '^\s*["*]', 'once')))
+    first = first + 1;
+  end
+  body = sprintf ('%s\n', lines{first:end});
   body = regexprep (body, '=[^\n]*', ' ');   % "=mdim" and the like
   body(ismember (body, ',(){}')) = ' ';
   [nums, count, msg] = sscanf (body, '%f');
-  if (! isempty (msg) || count < 2)
+  if (~isempty (msg) || count < 2)
     error ('read_sdpa: %s is not in SDPA sparse format', file);
   end
 
   n = nums(1);
   nblocks = nums(2);
+  if (n < 0 || n ~= fix (n) || nblocks < 1 || nblocks ~= fix (nblocks) || count < 2 + nblocks + n)
+    error ('read_sdpa: %s is not in SDPA sparse format', file);
+  end
   blocks = nums(3:2+nblocks).';
   c = nums(3+nblocks:2+nblocks+n);
   entries = nums(3+nblocks+n:end);
-  if (numel (blocks) != nblocks || numel (c) != n || mod (numel (entries), 5))
+  if (mod (numel (entries), 5) || any (blocks == 0 | blocks ~= fix (blocks)))
     error ('read_sdpa: %s is truncated', file);
   end
   entries = reshape (entries, 5, []).';
+  if (any (entries(:,1) < 0 | entries(:,1) > n | entries(:,1) ~= fix (entries(:,1))) || ...
+      any (entries(:,2) < 1 | entries(:,2) > nblocks | entries(:,2) ~= fix (entries(:,2))))
+    error ('read_sdpa: %s names a matrix or block that it does not have', file);
+  end
 
   offset = cumsum ([0, abs(blocks)]);
   order = offset(end);
   mat = entries(:,1);
-  row = offset(entries(:,2)).' + entries(:,3);
-  col = offset(entries(:,2)).' + entries(:,4);
+  kind = reshape (blocks(entries(:,2)), [], 1);   % each entry's block size
+  size_ = abs (kind);
+  if (any (entries(:,3) < 1 | entries(:,3) > size_ | entries(:,4) < 1 | entries(:,4) > size_ | ...
+           entries(:,3) ~= fix (entries(:,3)) | entries(:,4) ~= fix (entries(:,4))) || ...
+      any (kind < 0 & entries(:,3) ~= entries(:,4)))
+    error ('read_sdpa: %s has an entry outside its block', file);
+  end
+  base = reshape (offset(entries(:,2)), [], 1);
+  row = base + entries(:,3);
+  col = base + entries(:,4);
   val = entries(:,5);
   % both triangles: the entries off the diagonal are mirrored
-  off = row != col;
+  off = row ~= col;
   mat = [mat; mat(off)];
   [row, col] = deal ([row; col(off)], [col; row(off)]);
   val = [val; val(off)];
@@ -73,7 +92,7 @@ function [F, F0, c, blocks] = read_sdpa (file)
 end
 
 %!test
-%! [F, F0, c, blocks] = read_sdpa (fullfile (fileparts (which ('read_sdpa')), 'data', 'truss1.dat-s'));
+%! [F, F0, c, blocks] = read_sdpa (sdplib_file ('truss1'));
 %! assert (numel (F), 6);
 %! assert (blocks, [2 2 2 2 2 2 1]);
 %! assert (c.', [-1 0 -2 0 0 0]);
@@ -95,3 +114,14 @@ end
 %! assert (full (F{2}), [0 0 0; 0 0 0; 0 0 -4]);
 %! assert (full (F0), [0 0 0; 0 7 0; 0 0 0]);
 %!error <not in SDPA sparse format> read_sdpa (which ('read_sdpa.m'))
+%!function f = write_file (text)
+%! f = fullfile (tempdir (), 'read_sdpa_test.dat-s');
+%! fid = fopen (f, 'w');
+%! fputs (fid, sprintf (text));
+%! fclose (fid);
+%!endfunction
+%!error <outside its block> read_sdpa (write_file ('1\n1\n2\n1\n1 1 1 3 1\n'))
+%!error <outside its block> read_sdpa (write_file ('1\n1\n-2\n1\n1 1 1 2 1\n'))
+%!error <does not have> read_sdpa (write_file ('1\n1\n2\n1\n2 1 1 1 1\n'))
+%!error <truncated> read_sdpa (write_file ('1\n1\n2\n1\n1 1 1 1\n'))
+%!error <no file> read_sdpa ('/nonexistent/problem.dat-s')

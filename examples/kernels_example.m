@@ -1,7 +1,7 @@
-function sdp_example (file)
-%SDP_EXAMPLE the three modules at work on a semidefinite program.
-%   sdp_example(file) reads a problem in SDPA sparse format (by default the
-%   bundled control1.dat-s) and, for its constraint matrices F{1} .. F{n},
+function kernels_example (file)
+%KERNELS_EXAMPLE the three modules, one by one, on a semidefinite program.
+%   kernels_example(file) reads a problem in SDPA sparse format (by default
+%   SDPLIB's control1, see sdplib_file) and, for its constraint matrices F{1} .. F{n},
 %   does what an interior-point solver does at every step:
 %
 %     - forms S = y(1)*F{1} + ... + y(n)*F{n} with kovalin, sparse and
@@ -16,11 +16,11 @@ function sdp_example (file)
 %   Octave expression.
 %
 %   Example:
-%      sdp_example              % the bundled control1 problem
+%      kernels_example          % SDPLIB's control1
 %
-%   See also read_sdpa, kovalin, brisset, zandrel.
+%   See also sdp_example, read_sdpa, kovalin, brisset, zandrel.
   if (nargin < 1)
-    file = fullfile (fileparts (mfilename ('fullpath')), 'data', 'control1.dat-s');
+    file = sdplib_file ('control1');
   end
   F = read_sdpa (file);
   n = numel (F);
