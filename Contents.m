@@ -10,6 +10,14 @@
 %   zandrel       - the trace trace((A + A')*B'*C*D)
 %   build_modules - compile the three for the running host (Octave or MATLAB)
 %
+% Semidefinite programs (in sdp_solve/ and examples/):
+%   sdp_solve       - solve a semidefinite program by a primal-dual interior-point method
+%   read_sdpa       - read a semidefinite program in SDPA sparse format
+%   sdplib_file     - the file of an SDPLIB problem that comes with sdp_solve
+%   sdplib_value    - the optimal value that SDPLIB publishes for a problem
+%   sdp_example     - solve an SDPLIB problem with sdp_solve, on the modules and without
+%   kernels_example - the three modules, one by one, on a semidefinite program
+%
 % Example: a Hessian row of a semidefinite program, H(i,j) = trace(W*F{i}*W*F{j}):
 %   F = {sparse([2 1; 1 2]), speye(2), sparse([0 1; 1 0])};
 %   W = inv(full(kovalin([1 1 0], F)));

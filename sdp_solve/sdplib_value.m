@@ -9,7 +9,8 @@ function [value, text, unit] = sdplib_value (name)
 %   printed there ('2.300000e+01', or 'primal infeasible' and 'dual
 %   infeasible') and one unit of its last printed digit (1e-5 for
 %   2.300000e+01), which bounds how far an obtained value may lie from it
-%   and still agree to the digits printed.
+%   and still agree to the digits printed (which SDPLIB may have rounded or
+%   cut off).
 %
 %   Example:
 %      [v, text] = sdplib_value('control1')    % 17.78463, '1.778463e+01'

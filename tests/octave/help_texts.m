@@ -2,7 +2,7 @@
 % example, run as written.
 
 %!test
-%! for name = {'kovalin', 'brisset', 'zandrel', 'build_modules', 'read_sdpa', 'sdplib_file', 'sdplib_value', 'kernels_example'}
+%! for name = {'kovalin', 'brisset', 'zandrel', 'build_modules', 'read_sdpa', 'sdplib_file', 'sdplib_value', 'sdp_solve', 'sdp_example', 'kernels_example'}
 %!   text = evalc (sprintf ('help %s', name{1}));
 %!   assert (! isempty (regexp (text, ['\n\s*' upper(name{1}) ' \S'], 'once')), [name{1} ': H1 line']);
 %!   assert (! isempty (strfind (text, 'Example:')), [name{1} ': Example']);

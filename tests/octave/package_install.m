@@ -26,6 +26,11 @@
 %!   [n, nmax] = test ('zandrel', 'quiet', stdout);
 %!   assert (n, nmax);
 %!   assert (nmax > 0);
+%!   % the solver and the problems that come with it
+%!   assert (strncmp (which ('sdp_solve'), work, numel (work)));
+%!   [~, ~, info] = sdp_solve (sdplib_file ('truss1'), struct ('verbose', false));
+%!   assert (info.status, 'solved');
+%!   assert (info.pobj, sdplib_value ('truss1'), 1e-6);
 %!   pkg ('unload', 'sdpkernels');
 %!   pkg ('uninstall', 'sdpkernels');
 %!   assert (isempty (pkg ('list', 'sdpkernels')));

@@ -8,7 +8,7 @@ need g++ make octave octave-dev
 out=$root/build/octave
 modules="brisset kovalin zandrel"
 "$root/scripts/build-octave.sh" $modules
-tests="$modules read_sdpa sdplib_file sdplib_value help_texts build_elsewhere package_install weighted_sums hessian_rows hessian_entries"
+tests="$modules sdp_solve read_sdpa sdplib_file sdplib_value help_texts build_elsewhere package_install weighted_sums hessian_rows hessian_entries"
 args=$(printf "'%s'," $tests)
 octave-cli --no-gui --norc --quiet \
     --path "$out" --path "$root" --path "$root/sdp_solve" --path "$root/examples" --path "$root/tests/octave" \

@@ -1,0 +1,21 @@
+#!/bin/bash
+# solve.sh [NAME...]: sdp_solve on SDPLIB problems (by default every problem
+# in the data folder, or in $SDPLIB_DIR) with the modules and with Octave
+# expressions, side by side: prints the Markdown table of BENCHMARKS.md and
+# draws the speed-ups into bench/solve_speedups.png. Builds the modules with
+# Octave's own tool first, and installs what it needs when it is missing.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/scripts/deps.sh"
+need g++ make octave octave-dev gnuplot-nox fonts-freefont-otf
+"$root/scripts/build-octave.sh" brisset kovalin zandrel
+if [ $# -eq 0 ]; then
+    for f in "${SDPLIB_DIR:-$root/data}"/*.dat-s; do
+        set -- "$@" "$(basename "$f" .dat-s)"
+    done
+fi
+list=$(printf "'%s'," "$@")
+octave-cli --no-gui --norc --quiet --path "$root/build/octave" --path "$root/sdp_solve" \
+    --path "$root/bench" --eval "solve_bench ({${list%,}}, '$root/bench/solve_speedups.png');" 2>&1 |
+    grep -v "ignoring const execution_exception"
+exit "${PIPESTATUS[0]}"

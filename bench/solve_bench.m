@@ -1,0 +1,80 @@
+function results = solve_bench (names, figure_file)
+%SOLVE_BENCH sdp_solve on SDPLIB problems, with the modules and with Octave.
+%   results = solve_bench(names) solves each SDPLIB problem of the cell
+%   array names (see sdplib_file) twice, with opts.kernels = 'modules' and
+%   'octave', and prints a Markdown table: for each problem its order m,
+%   its number n of constraint matrices, the value SDPLIB publishes, the
+%   objectives obtained with the modules, the digits in which the farther
+%   of them agrees with the published value, and for each kind of kernels
+%   the status, the iterations, the whole time and the Schur complement's
+%   time; then the speed-ups of the modules over the Octave expressions.
+%
+%   solve_bench(names, figure_file) also draws the speed-ups per problem
+%   into the PNG file figure_file.
+  rows_ = {};
+  results = struct ('name', {}, 'm', {}, 'n', {}, 'value', {}, 'modules', {}, 'octave', {});
+  opts = struct ('verbose', false);
+  for k = 1:numel (names)
+    name = names{k};
+    [F, F0, c] = read_sdpa (sdplib_file (name));
+    [value, text, unit] = sdplib_value (name);
+    r = struct ('name', name, 'm', size (F0, 1), 'n', numel (F), 'value', value);
+    for kind = {'modules', 'octave'}
+      opts.kernels = kind{1};
+      [~, ~, info] = sdp_solve (F, F0, c, opts);
+      r.(kind{1}) = info;
+    end
+    results(end+1) = r;
+    i = r.modules;
+    o = r.octave;
+    if (isnan (value))
+      digits = '-';
+      agrees = strcmp (i.status, text) && strcmp (o.status, text);
+    else
+      err = max (abs ([i.pobj i.dobj] - value));
+      digits = sprintf ('%.1f', -log10 (max (err, eps) / abs (value)));
+      agrees = all (abs ([i.pobj i.dobj o.pobj o.dobj] - value) <= unit);
+    end
+    mark = {'no', 'yes'};
+    rows_(end+1, :) = {name, r.m, r.n, text, i.pobj, i.dobj, digits, mark{agrees + 1}, ...
+                       status_word(i.status), i.iterations, o.iterations, i.time, o.time, ...
+                       i.schur_time, o.schur_time, o.schur_time / i.schur_time, o.time / i.time};
+    fprintf (stderr, '%s done: %.1f s and %.1f s\n', name, i.time, o.time);
+  end
+
+  fprintf ('| problem | m | n | SDPLIB | pobj | dobj | digits | agrees | status | it (mod/oct) | solve mod (s) | solve oct (s) | Schur mod (s) | Schur oct (s) | Schur speed-up | solve speed-up |\n');
+  fprintf ('|---|---:|---:|---|---:|---:|---:|---|---|---:|---:|---:|---:|---:|---:|---:|\n');
+  for k = 1:size (rows_, 1)
+    fprintf ('| %s | %d | %d | %s | %.8e | %.8e | %s | %s | %s | %d / %d | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f |\n', rows_{k, :});
+  end
+
+  if (nargin > 1)
+    draw (rows_, figure_file);
+  end
+end
+
+function w = status_word (status)
+  w = strrep (status, ' ', '&nbsp;');
+end
+
+function draw (rows_, file)
+  % the speed-ups per problem, as bars on a logarithmic scale
+  warning ('off', 'Octave:gnuplot-graphics');
+  graphics_toolkit ('gnuplot');
+  h = figure ('visible', 'off', 'position', [0 0 1000 480]);
+  s = cell2mat (rows_(:, 16:17));
+  bar (log10 (s));
+  hold on;
+  plot ([0, size(s, 1) + 1], [0 0], 'k-');
+  set (gca, 'xtick', 1:size (s, 1), 'xticklabel', rows_(:, 1), 'xlim', [0, size(s, 1) + 1]);
+  t = -1:2;
+  set (gca, 'ytick', t, 'yticklabel', arrayfun (@(v) sprintf ('%gx', 10^v), t, 'UniformOutput', false));
+  ylim ([-1 2]);
+  ylabel ('modules over Octave expressions');
+  legend ({'Schur complement', 'whole solve'}, 'location', 'northwest');
+  title ('sdp\_solve on SDPLIB: speed-up of the modules (log scale; above 1x the modules are faster)');
+  h_ax = gca;
+  set (h_ax, 'fontsize', 9);
+  print (h, file, '-dpngcairo');
+  close (h);
+end
