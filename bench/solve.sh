@@ -7,7 +7,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/deps.sh"
-need g++ make octave octave-dev libopenblas0-pthread gnuplot-nox fonts-freefont-otf
+need g++ make octave octave-dev gnuplot-nox fonts-freefont-otf
 "$root/scripts/build-octave.sh" brisset kovalin zandrel
 if [ $# -eq 0 ]; then
     for f in "${SDPLIB_DIR:-$root/data}"/*.dat-s; do
