@@ -215,6 +215,136 @@ struct Waiting {
 };
 static const int kWaiting = 32;
 
+#if defined(__GNUC__)
+/* A hint to the memory system: the data at p will be read soon. */
+#define PREFETCH(p) __builtin_prefetch(p)
+#else
+#define PREFETCH(p) ((void)0)
+#endif
+
+/* The column of entry e of an element with column starts jc: the least
+   column q' >= q whose end jc[q'+1] passes e, given jc[q] <= e < jc[m].
+   From column 0 it is found by bisection; from a later column, by
+   galloping from it, so that the next nonempty column costs about the
+   logarithm of the gap to it. Each probe may be a cache line of its own. */
+static mwSize column_of(const mwIndex *jc, mwSize q, mwSize m, mwIndex e)
+{
+    if (jc[q + 1] > e)
+        return q;
+    mwSize lo = q + 1, hi = m;   /* jc[lo] <= e < jc[hi] */
+    if (q > 0) {
+        for (mwSize step = 1;; ) {
+            hi = m - lo > step ? lo + step : m;
+            if (jc[hi] > e)
+                break;
+            lo = hi;
+            if (step < m)
+                step *= 2;
+        }
+    }
+    while (hi - lo > 1) {
+        const mwSize mid = lo + (hi - lo) / 2;
+        if (jc[mid] > e)
+            hi = mid;
+        else
+            lo = mid;
+    }
+    return hi - 1;
+}
+
+/* Elements of at most this many entries try their rows as their columns. */
+static const mwIndex kFewEntries = 16;
+
+/* The traces element by element: the entries of each D{i} in column order,
+   its nonempty columns found by galloping on its column starts, so that an
+   element costs about its entries, not its m+1 column starts. btc_col holds
+   column btc_q of B'*C, formed again when an element's column is another;
+   row_stamp[p] = q+1 says that row_val[p] holds (A'*B'*C)(p,q). Each r[i]
+   takes its terms in the plain order (columns ascending, then storage
+   order), and a row value is the same sum wherever it is formed. */
+static void traces_by_element(const double *a_pr, const double *c_pr,
+                              const double *b_pr, const mwIndex *b_ir,
+                              const mwIndex *b_jc, const mwIndex *b_cols,
+                              mwSize n_b_cols, mwIndex *const *cell_jc,
+                              mwIndex *const *cell_ir, double *const *cell_pr,
+                              mwSize m, mwSize k, double *btc_col,
+                              mwIndex *row_stamp, double *row_val, double *r)
+{
+    const size_t mm = (size_t)m;
+    for (mwSize p = 0; p < m; p++)
+        row_stamp[p] = 0;
+    mwSize btc_q = m;   /* no column formed yet */
+    for (mwSize i = 0; i < k; i++) {
+        const mwIndex *jc = cell_jc[i], *ir = cell_ir[i];
+        const double *pr = cell_pr[i];
+        if (i + 1 < k) {   /* the next element's entries, while these go */
+            PREFETCH(cell_ir[i + 1]);
+            PREFETCH(cell_pr[i + 1]);
+            PREFETCH(cell_jc[i + 1] + m);
+        }
+        const mwIndex first = jc[0], last = jc[m];
+        /* an element of few entries and a symmetric pattern holds entries
+           in the columns of its rows: the least row at or after q is tried
+           first, at the price of one look at its column starts */
+        const bool few = last > first && last - first <= kFewEntries;
+        double s = r[i];
+        mwIndex e = first;
+        for (mwSize q = 0; e < last; q++) {
+            mwSize g = m;
+            if (few)
+                for (mwIndex x = first; x < last; x++)
+                    if ((mwSize)ir[x] >= q && (mwSize)ir[x] < g)
+                        g = (mwSize)ir[x];
+            if (g < m && jc[g] <= e && e < jc[g + 1])
+                q = g;
+            else
+                q = column_of(jc, q, m, e);
+            const mwIndex end = jc[q + 1];
+            if (btc_q != q) {
+                btc_column(c_pr + (size_t)q * mm, b_pr, b_ir, b_jc, b_cols,
+                           n_b_cols, btc_col);
+                btc_q = q;
+            }
+            const mwIndex stamp = (mwIndex)q + 1;
+            for (; e < end; e++) {
+                const mwIndex p = ir[e];
+                if (row_stamp[p] != stamp) {
+                    const double *a_col = a_pr + (size_t)p * mm;
+                    double val = 0.0;
+                    for (mwSize h = 0; h < n_b_cols; h++)
+                        val = a_col[b_cols[h]] * btc_col[h] + val;
+                    row_val[p] = val;
+                    row_stamp[p] = stamp;
+                }
+                s = row_val[p] * pr[e] + s;
+            }
+        }
+        r[i] = s;
+    }
+}
+
+/* How the traces are formed, from estimates of the work of each way, less
+   the row values that both form: element by element, each column of an
+   element forms a column of B'*C (B's entries and a slot a column of B in
+   use) and each entry is one step; in strips, listing the elements of each
+   strip reads two column starts of all k, most often from memory that no
+   cache holds, as dear as kListVisit steps, and each column in use forms
+   its column of B'*C once. The elements' columns in use are taken as their
+   entries, at most m: so many small elements go by element, and a B of
+   many entries, which makes every column of B'*C dear, goes in strips. */
+static const double kListVisit = 4;
+
+static bool by_element(mwSize m, mwSize k, double entries, double b_entries,
+                       mwSize n_b_cols, mwSize width)
+{
+    const double column = b_entries + (double)n_b_cols;
+    const double dm = (double)m, columns = entries < dm ? entries : dm;
+    const double element = entries * (column + 1);
+    const mwSize n_strips = m / width + (m % width != 0);
+    const double strips = kListVisit * (double)k * (double)n_strips + columns * column;
+    return element <= strips;
+}
+
 static int compute_trace_vec(const mxArray *A, const mxArray *B,
                              const mxArray *C, const mxArray *D, double *r,
                              mwSize k)
@@ -278,105 +408,112 @@ static int compute_trace_vec(const mxArray *A, const mxArray *B,
        strip may run through its columns once for each list it needs: the
        sums keep their order. */
     double used = 0;   /* columns in use, at most each element's entries */
+    double entries = 0;
     for (mwSize i = 0; i < k; i++) {
         const size_t nz = (size_t)(cell_jc[i][m] - cell_jc[i][0]);
         used += (double)(nz < mm ? nz : mm);
+        entries += (double)nz;
     }
     const mwSize width = strip_width(m, used / (double)kk);
-    const bool listed = width > 1;
-    /* Where a row value is a long sum, the stale rows of a column are
-       formed four at a time (row_values): the entries that need them wait
-       in `waiting`, in the order met, until four rows are stale or the
-       list is full, and are then added to their sums in that order. An
-       entry whose row value is current is added at once while none waits,
-       so each r[i] still takes its terms in storage order. */
-    const bool wait_rows = n_b_cols >= kWaitFrom;
+    if (by_element(m, k, entries, (double)(b_jc[m] - b_jc[0]), n_b_cols, width)) {
+        traces_by_element(a_pr, c_pr, b_pr, b_ir, b_jc, b_cols, n_b_cols, cell_jc,
+                          cell_ir, cell_pr, m, k, btc_col, row_stamp, row_val, r);
+    } else {
+        const bool listed = width > 1;
+        /* Where a row value is a long sum, the stale rows of a column are
+           formed four at a time (row_values): the entries that need them wait
+           in `waiting`, in the order met, until four rows are stale or the
+           list is full, and are then added to their sums in that order. An
+           entry whose row value is current is added at once while none waits,
+           so each r[i] still takes its terms in storage order. */
+        const bool wait_rows = n_b_cols >= kWaitFrom;
 
-    for (mwSize p = 0; p < m; p++)
-        row_stamp[p] = 0;
-    /* tick counts the columns handled, over all strips and lists: a row
-       value is current when its stamp is tick + 1 */
-    mwIndex tick = 0;
-    for (mwSize q0 = 0; q0 < m; q0 += width) {
-        const mwSize q1 = m - q0 < width ? m : q0 + width;
-        for (mwSize next = 0; next < k;) {
-            mwSize n_visit = k;   /* every element, unless listed */
-            if (listed) {
-                n_visit = 0;
-                for (; next < k && n_visit < m; next++)
-                    if (cell_jc[next][q0] < cell_jc[next][q1])
-                        d_cols[n_visit++] = (mwIndex)next;
-            } else {
-                next = k;
-            }
-            if (tick > std::numeric_limits<mwIndex>::max() - (mwIndex)width) {
-                for (mwSize p = 0; p < m; p++)   /* every value goes stale */
-                    row_stamp[p] = 0;
-                tick = 0;
-            }
-            for (mwSize q = q0; q < q1; q++, tick++) {
-                /* column q of B'*C, formed at the first entry met there */
-                bool formed = false;
-                mwIndex rows[4];   /* stale rows, their values not yet formed */
-                int n_rows = 0;
-                Waiting waiting[kWaiting];
-                int n_waiting = 0;
-                auto settle = [&] {
-                    row_values(n_rows, rows, a_pr, mm, b_cols, btc_col,
-                               n_b_cols, row_val);
-                    for (int w = 0; w < n_waiting; w++) {
-                        const Waiting &x = waiting[w];
-                        r[x.i] = row_val[x.p] * x.value + r[x.i];
-                    }
-                    n_rows = 0;
-                    n_waiting = 0;
-                };
-                for (mwSize v = 0; v < n_visit; v++) {
-                    const mwSize i = listed ? (mwSize)d_cols[v] : v;
-                    const mwIndex *jc = cell_jc[i];
-                    const mwIndex end = jc[q + 1];
-                    mwIndex e = jc[q];
-                    if (e == end)
-                        continue;
-                    if (!formed) {
-                        btc_column(c_pr + (size_t)q * mm, b_pr, b_ir, b_jc,
-                                   b_cols, n_b_cols, btc_col);
-                        formed = true;
-                    }
-                    const mwIndex *ir = cell_ir[i];
-                    const double *pr = cell_pr[i];
-                    if (!wait_rows) {
-                        double s = r[i];
-                        for (; e < end; e++) {
-                            const mwIndex p = ir[e];
-                            if (row_stamp[p] <= tick) {   /* stale */
-                                const double *a_col = a_pr + (size_t)p * mm;
-                                double val = 0.0;
-                                for (mwSize h = 0; h < n_b_cols; h++)
-                                    val = a_col[b_cols[h]] * btc_col[h] + val;
-                                row_val[p] = val;
-                                row_stamp[p] = tick + 1;
-                            }
-                            s = row_val[p] * pr[e] + s;
+        for (mwSize p = 0; p < m; p++)
+            row_stamp[p] = 0;
+        /* tick counts the columns handled, over all strips and lists: a row
+           value is current when its stamp is tick + 1 */
+        mwIndex tick = 0;
+        for (mwSize q0 = 0; q0 < m; q0 += width) {
+            const mwSize q1 = m - q0 < width ? m : q0 + width;
+            for (mwSize next = 0; next < k;) {
+                mwSize n_visit = k;   /* every element, unless listed */
+                if (listed) {
+                    n_visit = 0;
+                    for (; next < k && n_visit < m; next++)
+                        if (cell_jc[next][q0] < cell_jc[next][q1])
+                            d_cols[n_visit++] = (mwIndex)next;
+                } else {
+                    next = k;
+                }
+                if (tick > std::numeric_limits<mwIndex>::max() - (mwIndex)width) {
+                    for (mwSize p = 0; p < m; p++)   /* every value goes stale */
+                        row_stamp[p] = 0;
+                    tick = 0;
+                }
+                for (mwSize q = q0; q < q1; q++, tick++) {
+                    /* column q of B'*C, formed at the first entry met there */
+                    bool formed = false;
+                    mwIndex rows[4];   /* stale rows, their values not yet formed */
+                    int n_rows = 0;
+                    Waiting waiting[kWaiting];
+                    int n_waiting = 0;
+                    auto settle = [&] {
+                        row_values(n_rows, rows, a_pr, mm, b_cols, btc_col,
+                                   n_b_cols, row_val);
+                        for (int w = 0; w < n_waiting; w++) {
+                            const Waiting &x = waiting[w];
+                            r[x.i] = row_val[x.p] * x.value + r[x.i];
                         }
-                        r[i] = s;
-                        continue;
-                    }
-                    for (; e < end; e++) {
-                        const mwIndex p = ir[e];
-                        if (row_stamp[p] <= tick) {
-                            row_stamp[p] = tick + 1;
-                            rows[n_rows++] = p;
-                        } else if (n_waiting == 0) {
-                            r[i] = row_val[p] * pr[e] + r[i];
+                        n_rows = 0;
+                        n_waiting = 0;
+                    };
+                    for (mwSize v = 0; v < n_visit; v++) {
+                        const mwSize i = listed ? (mwSize)d_cols[v] : v;
+                        const mwIndex *jc = cell_jc[i];
+                        const mwIndex end = jc[q + 1];
+                        mwIndex e = jc[q];
+                        if (e == end)
+                            continue;
+                        if (!formed) {
+                            btc_column(c_pr + (size_t)q * mm, b_pr, b_ir, b_jc,
+                                       b_cols, n_b_cols, btc_col);
+                            formed = true;
+                        }
+                        const mwIndex *ir = cell_ir[i];
+                        const double *pr = cell_pr[i];
+                        if (!wait_rows) {
+                            double s = r[i];
+                            for (; e < end; e++) {
+                                const mwIndex p = ir[e];
+                                if (row_stamp[p] <= tick) {   /* stale */
+                                    const double *a_col = a_pr + (size_t)p * mm;
+                                    double val = 0.0;
+                                    for (mwSize h = 0; h < n_b_cols; h++)
+                                        val = a_col[b_cols[h]] * btc_col[h] + val;
+                                    row_val[p] = val;
+                                    row_stamp[p] = tick + 1;
+                                }
+                                s = row_val[p] * pr[e] + s;
+                            }
+                            r[i] = s;
                             continue;
                         }
-                        waiting[n_waiting++] = {i, p, pr[e]};
-                        if (n_rows == 4 || n_waiting == kWaiting)
-                            settle();
+                        for (; e < end; e++) {
+                            const mwIndex p = ir[e];
+                            if (row_stamp[p] <= tick) {
+                                row_stamp[p] = tick + 1;
+                                rows[n_rows++] = p;
+                            } else if (n_waiting == 0) {
+                                r[i] = row_val[p] * pr[e] + r[i];
+                                continue;
+                            }
+                            waiting[n_waiting++] = {i, p, pr[e]};
+                            if (n_rows == 4 || n_waiting == kWaiting)
+                                settle();
+                        }
                     }
+                    settle();
                 }
-                settle();
             }
         }
     }

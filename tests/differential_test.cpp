@@ -329,6 +329,45 @@ TEST_F(Differential, BrissetMoreElementsInAStripThanColumns)
             "B of three entries");
 }
 
+// Far more elements than columns, of one to nine entries each, as the
+// Schur complement rows of theta and max-cut problems have them: entries in
+// the first and the last columns, an element without entries, rows out of
+// order; B of one entry, of one entry a column, and nearly dense.
+TEST_F(Differential, BrissetManySmallElements)
+{
+    Data d(25);
+    for (size_t m : {1u, 2u, 9u, 97u}) {
+        const size_t k = 7 * m + 3;
+        std::vector<Columns> D(k, Columns(m));
+        for (size_t i = 0; i < k; i++) {
+            const size_t entries = 1 + d.below(9);
+            for (size_t e = 0; e < entries; e++) {
+                const size_t j = e > 0 ? d.below(m) : i % 3 == 0 ? 0 : i % 3 == 1 ? m - 1 : d.below(m);
+                const mwIndex row = (mwIndex)d.below(m);
+                bool seen = false;
+                for (const auto &en : D[i][j])
+                    seen = seen || en.row == row;
+                if (!seen)
+                    D[i][j].push_back({row, d.value(true)});
+            }
+        }
+        D[d.below(k)] = Columns(m);
+        Columns one(m), diagonal(m);
+        one[d.below(m)].push_back({(mwIndex)d.below(m), d.value(false)});
+        for (size_t j = 0; j < m; j++)
+            diagonal[j].push_back({(mwIndex)d.below(m), d.value(true)});
+        const mxArray *A = d.dense(m, true), *C = d.dense(m, true);
+        const mxArray *DD = cell_of(D, m);
+        const std::string what = "m " + std::to_string(m);
+        Compare(kBrisset, {A, standin::sparse(m, m, one), C, DD}, what + ", B of one entry");
+        Compare(kBrisset, {A, standin::sparse(m, m, diagonal), C, DD},
+                what + ", B of one entry a column");
+        Compare(kBrisset, {A, standin::sparse(m, m, d.columns(m, 0.9, true, true)), C, DD},
+                what + ", B nearly dense");
+        standin::release_all();
+    }
+}
+
 TEST_F(Differential, ZandrelRandom)
 {
     Data d(31);
