@@ -9,6 +9,9 @@ does not hold, for the Octave benchmarks on problems the suite does not use:
   mcp_m<m>             max cut: e_i*e_i' for each i, F0 a random graph's
                        Laplacian part (density 0.1)
 
+Also theta at orders 250, 500 and 1000 with n about 3m, 5m and 7m, and max
+cut at orders 1000 and 2000.
+
 Usage: bench/families.py DIR   (the graphs come from a fixed seed)"""
 import os
 import random
@@ -69,6 +72,11 @@ def main():
         theta(out, m, edges, rnd)
     for m in (124, 500):
         gpp(out, m, rnd)
+        mcp(out, m, rnd)
+    # and larger: theta with n from 3m to 7m, max cut at 1000 and 2000
+    for m, edges in ((250, 750), (500, 2500), (1000, 6909)):
+        theta(out, m, edges, rnd)
+    for m in (1000, 2000):
         mcp(out, m, rnd)
 
 

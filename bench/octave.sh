@@ -2,11 +2,12 @@
 # The Octave benchmarks: builds the modules, their plain builds and the
 # read-once floor with Octave's mkoctfile (as build_modules does) into
 # build/octave-bench, then times them on the SDPA files given, by default
-# every problem in the data folder (or in $SDPLIB_DIR).
+# every problem in the data folder (or in $SDPLIB_DIR), and then the rows
+# of the Schur complement beside the touch floor (schur_rows.m).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/deps.sh"
-need g++ make octave octave-dev libopenblas0-pthread
+need g++ make octave octave-dev
 out=$root/build/octave-bench
 mkdir -p "$out"
 export CXXFLAGS="$(mkoctfile -p CXXFLAGS) -ffp-contract=off"
@@ -17,6 +18,7 @@ for m in kovalin brisset zandrel; do
         "$root/$m/$m.cpp" -o "$out/${m}_plain.mex"
 done
 mkoctfile --mex -I"$root/host" "$root/bench/readonce.cpp" -o "$out/readonce.mex"
+mkoctfile --mex -I"$root/host" "$root/bench/touchfloor.cpp" -o "$out/touchfloor.mex"
 rm -f "$out"/*.o
 if [ $# -eq 0 ]; then
     dir=${SDPLIB_DIR:-$root/data}
@@ -27,5 +29,5 @@ for f in "$@"; do
     list="$list'$(cd "$(dirname "$f")" && pwd)/$(basename "$f")',"
 done
 octave-cli --no-gui --norc --quiet --path "$out" --path "$root/bench" \
-    --path "$root/sdp_solve" --eval "octave_bench ({${list%,}});" 2>&1 |
+    --path "$root/sdp_solve" --eval "octave_bench ({${list%,}}); schur_rows ({${list%,}});" 2>&1 |
     grep -v "ignoring const execution_exception"

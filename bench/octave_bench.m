@@ -90,31 +90,6 @@ function line (what, module, plain, builtin, floor)
           1e3 * plain, 1e3 * builtin, module / floor, module / builtin, plain / module);
 end
 
-function t = measure (f)
-  % the median of seven samples of `count` calls, count calls >= 20 ms
-  count = 1;
-  while (true)
-    start = tic;
-    for c = 1:count
-      f ();
-    end
-    elapsed = toc (start);
-    if (elapsed >= 0.02)
-      break;
-    end
-    count = count * max (2, min (100, ceil (0.025 / max (elapsed, 1e-6))));
-  end
-  samples = zeros (1, 7);
-  for s = 1:7
-    start = tic;
-    for c = 1:count
-      f ();
-    end
-    samples(s) = toc (start) / count;
-  end
-  t = median (samples);
-end
-
 function S = loop_sum (y, F)
   S = sparse (rows (F{1}), columns (F{1}));
   for i = 1:numel (F)

@@ -1,0 +1,91 @@
+function results = schur_rows (files)
+%SCHUR_ROWS time Schur complement rows: brisset beside its floor and Octave.
+%   results = schur_rows(files) reads each SDPA file of the cell array
+%   files and, with Y and W dense symmetric positive definite matrices,
+%   times for rows i spread over 1..n of the Schur complement
+%   M(i,i:n) = trace(F{i}*W*F{j}*Y):
+%
+%     module    brisset(Y, F{i}, W, F(i:n)) / 2
+%     plain     the same with brisset's plain loops (brisset_plain)
+%     floor     touchfloor(F(i:n)), which fetches each element's storage
+%               and reads its entries once, but of its column starts only
+%               the last: what any trace vector over F(i:n) must do
+%     Octave    with I the rows where F{i} holds entries,
+%               G = W(:,I)*(F{i}(I,:)*Y); G(:).'*Fstack(:,i:n), with
+%               Fstack = [F{1}(:) ... F{n}(:)] formed beforehand
+%
+%   It prints the mean time a row of each, in ms, their ratios and a
+%   summary line for each goal, and returns the times.
+  results = struct ('name', {}, 'm', {}, 'n', {}, 'times', {});
+  for f = 1:numel (files)
+    F = read_sdpa (files{f});
+    n = numel (F);
+    m = size (F{1}, 1);
+    [~, name] = fileparts (files{f});
+    name = regexprep (name, '\.dat$', '');
+    rand ('seed', 1);
+    Y = rand (m);
+    Y = Y * Y.' / m + eye (m);
+    W = rand (m);
+    W = W * W.' / m + eye (m);
+    Fstack = sparse (m * m, n);
+    for i = 1:n
+      Fstack(:, i) = F{i}(:);
+    end
+    rows_ = unique (round (linspace (1, n, min (n, 16))));
+    t = struct ('module', 0, 'plain', 0, 'floor', 0, 'octave', 0);
+    for i = rows_
+      D = F(i:n);
+      Fi = F{i};
+      I = find (any (Fi, 2));
+      t.module += measure (@() brisset (Y, Fi, W, D) / 2);
+      t.plain += measure (@() brisset_plain (Y, Fi, W, D) / 2);
+      t.floor += measure (@() touchfloor (D));
+      t.octave += measure (@() octave_row (W, I, Fi, Y, Fstack, i, n));
+    end
+    for k = fieldnames (t).'
+      t.(k{1}) = t.(k{1}) / numel (rows_);
+    end
+    results(end+1) = struct ('name', name, 'm', m, 'n', n, 'times', t);
+  end
+
+  printf ('\nSchur complement rows, mean ms a row\n');
+  printf ('| problem | m | n | brisset | plain | touch floor | Octave | brisset / floor | speed-up over Octave | floor / Octave |\n');
+  printf ('|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n');
+  for r = results
+    t = r.times;
+    printf ('| %s | %d | %d | %.3f | %.3f | %.3f | %.3f | %.2f | %.2f | %.2f |\n', r.name, r.m, r.n, ...
+            1e3 * [t.module t.plain t.floor t.octave], t.module / t.floor, t.octave / t.module, ...
+            t.floor / t.octave);
+  end
+
+  % the goals
+  touch = arrayfun (@(r) ~isempty (regexp (r.name, '^(theta|mcp|maxG|qpG)', 'once')), results);
+  compute = arrayfun (@(r) ~isempty (regexp (r.name, '^(truss|arch|gpp|control)', 'once')), results);
+  ratio = arrayfun (@(r) r.times.module / r.times.floor, results);
+  speedup = arrayfun (@(r) r.times.octave / r.times.module, results);
+  room = arrayfun (@(r) r.times.floor / r.times.octave <= 0.5, results);
+  plain = arrayfun (@(r) r.times.plain / r.times.module, results);
+  printf ('\n');
+  goal ('brisset / touch floor on theta, max-cut and qpG (goal <= 1.2)', results(touch), ratio(touch), 'max');
+  goal ('speed-up over Octave where the floor takes <= half its time (goal >= 2)', results(room), speedup(room), 'min');
+  goal ('speed-up over the plain loops on truss, arch, gpp and control', results(compute), plain(compute), 'min');
+end
+
+function goal (what, results, values, worst)
+  if (isempty (values))
+    printf ('%s: no problem\n', what);
+    return;
+  end
+  if (strcmp (worst, 'max'))
+    [v, k] = max (values);
+  else
+    [v, k] = min (values);
+  end
+  printf ('%s: worst %.2f (%s), over %d problems\n', what, v, results(k).name, numel (values));
+end
+
+function r = octave_row (W, I, Fi, Y, Fstack, i, n)
+  G = W(:, I) * (Fi(I, :) * Y);
+  r = G(:).' * Fstack(:, i:n);
+end
