@@ -112,7 +112,10 @@ static double four_factor_trace(mwSize m, const mxArray *const in[])
 
     /* Independent sums are formed side by side, each in its own order:
        four slots of btc_row over the entries of B's column, and two sums
-       s over two columns of D. t still takes its terms one at a time. */
+       s over two columns of D. t still takes its terms one at a time. On
+       columns of a few entries that costs more than it saves: there the
+       sums are formed one by one. */
+    const bool pair_d = (d_jc[m] - d_jc[0]) / 4 >= (mwIndex)n_d_nz_cols;
     double t = 0.0;
     for (mwSize j = 0; j < m; j++) {
         const mwIndex b_first = b_jc[j], b_end = b_jc[j + 1];
@@ -120,7 +123,7 @@ static double four_factor_trace(mwSize m, const mxArray *const in[])
             continue;
         /* btc_row(h) = (B'*C)(j,h) for the columns h of D in use */
         mwSize x = 0;
-        for (; x + 4 <= n_d_nz_cols; x += 4) {
+        for (; b_end - b_first >= 4 && x + 4 <= n_d_nz_cols; x += 4) {
             const double *c0 = c_pr + (size_t)d_nz_cols[x] * mm;
             const double *c1 = c_pr + (size_t)d_nz_cols[x + 1] * mm;
             const double *c2 = c_pr + (size_t)d_nz_cols[x + 2] * mm;
@@ -150,7 +153,7 @@ static double four_factor_trace(mwSize m, const mxArray *const in[])
         /* t += (A(j,k) + A(k,j)) * (B'*C*D)(j,k), k ascending */
         const double *a_col = a_pr + (size_t)j * mm;   /* A(k,j) = a_col[k] */
         x = 0;
-        for (; x + 2 <= n_d_nz_cols; x += 2) {
+        for (; pair_d && x + 2 <= n_d_nz_cols; x += 2) {
             const mwIndex k0 = d_nz_cols[x], k1 = d_nz_cols[x + 1];
             mwIndex p = d_jc[k0], q = d_jc[k1];
             const mwIndex p_end = d_jc[k0 + 1], q_end = d_jc[k1 + 1];
