@@ -8,7 +8,10 @@
 //   kovalin_dense/P/V    S = kovalin(y, {F1..Fn}, -1)
 //   brisset_row1/P/V     brisset(W, F1, W, {F1..Fn}), and _row2 with F2
 //   zandrel_entry/P/V    zandrel(W, F1, W, F2), and _entry22 with F2, F2
-//   readonce/P           readonce({F1..Fn}), the floor
+//   readonce/P           readonce({F1..Fn}), the floor; readonce/P/sumfloor
+//                        readonce({F1..Fn}, nz), which also hands back a
+//                        sparse result of the sum's nz entries: the floor
+//                        of the sparse sum
 //
 // y holds ones, and W is the inverse of the positive definite matrix
 // F1 + ... + Fn + s*I, with s the largest absolute row sum of F1 + ... + Fn
@@ -85,6 +88,7 @@ struct Workload {
     size_t m = 0;
     std::vector<standin::Columns> F;
     mxArray *cell = nullptr, *y = nullptr, *dense_flag = nullptr;
+    mxArray *sum_nz = nullptr;   // the stored entries of the sparse sum
     std::vector<mxArray *> Fi;   // F1, F2 as single matrices
     mxArray *W = nullptr;
 
@@ -101,10 +105,14 @@ struct Workload {
         for (size_t i = 0; i < 2; i++)
             Fi.push_back(standin::sparse(m, m, F[std::min(i, F.size() - 1)]));
         std::vector<double> s(m * m, 0.0);
+        std::vector<bool> stored(m * m, false);
         for (const auto &c : F)
             for (size_t j = 0; j < m; j++)
-                for (const auto &en : c[j])
+                for (const auto &en : c[j]) {
                     s[(size_t)en.row + j * m] += en.value;
+                    stored[(size_t)en.row + j * m] = true;
+                }
+        sum_nz = standin::scalar((double)std::count(stored.begin(), stored.end(), true));
         double shift = 0;
         for (size_t i = 0; i < m; i++) {
             double row = 0;
@@ -172,6 +180,10 @@ void register_workload(Workload *w)
     add("readonce" + p + "floor", READONCE_MODULE, [w] {
         w->prepare();
         return std::vector<const mxArray *>{w->cell};
+    });
+    add("readonce" + p + "sumfloor", READONCE_MODULE, [w] {
+        w->prepare();
+        return std::vector<const mxArray *>{w->cell, w->sum_nz};
     });
     for (int row = 0; row < 2; row++)
         for (const Variant &v : brisset)

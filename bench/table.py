@@ -34,7 +34,8 @@ for kind in kinds:
         module = med.get("%s/%s/module" % (kind, problem))
         if plain is None or module is None:
             continue
-        floor = med.get("readonce/%s/floor" % problem)
+        floor = med.get("readonce/%s/%s" % (
+            problem, "sumfloor" if kind == "kovalin_sparse" else "floor"))
         uses_cell = kind.startswith(("kovalin", "brisset"))
         print("| %s | %s | %.1f | %.1f | %.2f | %s | %s |" % (
             kind, problem, plain, module, plain / module,
