@@ -1,6 +1,6 @@
 #!/bin/bash
 # Builds the modules for Octave and runs the example: sdp_example solves
-# SDPLIB's truss8 with sdp_solve on the modules, or the problem in the SDPA
+# SDPLIB's arch0 with sdp_solve on the modules, or the problem in the SDPA
 # file given as the first argument, and sets the time of the Schur
 # complement beside the time with Octave expressions.
 # Installs the Debian packages it needs when they are missing.

@@ -17,5 +17,5 @@ fi
 list=$(printf "'%s'," "$@")
 octave-cli --no-gui --norc --quiet --path "$root/build/octave" --path "$root/sdp_solve" \
     --path "$root/bench" --eval "solve_bench ({${list%,}}, '$root/bench/solve_speedups.png');" 2>&1 |
-    grep -v "ignoring const execution_exception"
+    grep --line-buffered -v "ignoring const execution_exception"
 exit "${PIPESTATUS[0]}"

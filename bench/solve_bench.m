@@ -49,32 +49,10 @@ function results = solve_bench (names, figure_file)
   end
 
   if (nargin > 1)
-    draw (rows_, figure_file);
+    draw_speedups (rows_(:, 1), cell2mat (rows_(:, 16)), cell2mat (rows_(:, 17)), figure_file);
   end
 end
 
 function w = status_word (status)
   w = strrep (status, ' ', '&nbsp;');
-end
-
-function draw (rows_, file)
-  % the speed-ups per problem, as bars on a logarithmic scale
-  warning ('off', 'Octave:gnuplot-graphics');
-  graphics_toolkit ('gnuplot');
-  h = figure ('visible', 'off', 'position', [0 0 1000 480]);
-  s = cell2mat (rows_(:, 16:17));
-  bar (log10 (s));
-  hold on;
-  plot ([0, size(s, 1) + 1], [0 0], 'k-');
-  set (gca, 'xtick', 1:size (s, 1), 'xticklabel', rows_(:, 1), 'xlim', [0, size(s, 1) + 1]);
-  t = -1:2;
-  set (gca, 'ytick', t, 'yticklabel', arrayfun (@(v) sprintf ('%gx', 10^v), t, 'UniformOutput', false));
-  ylim ([-1 2]);
-  ylabel ('modules over Octave expressions');
-  legend ({'Schur complement', 'whole solve'}, 'location', 'northwest');
-  title ('sdp\_solve on SDPLIB: speed-up of the modules (log scale; above 1x the modules are faster)');
-  h_ax = gca;
-  set (h_ax, 'fontsize', 9);
-  print (h, file, '-dpngcairo');
-  close (h);
 end

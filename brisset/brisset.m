@@ -13,7 +13,20 @@
 %
 %   In a semidefinite programming solver, with W the inverse of the dual
 %   slack matrix, brisset(W, F{i}, W, F) / 2 is row i of the Hessian
-%   H(i,j) = trace(W*F{i}*W*F{j}).
+%   H(i,j) = trace(W*F{i}*W*F{j}); sdp_solve forms its Schur complement
+%   rows so, as brisset(Y, F{i}, inv(Z), F(i:n)) / 2.
+%
+%   Many small elements are taken one by one, at a cost that follows their
+%   entries. But the host hands over each element of D as an array of its
+%   own: fetching the elements' storage and reading their entries once is
+%   a floor that no call taking a cell of n matrices goes below. When n is
+%   much larger than m and every D{i} holds a few entries (the Lovasz theta
+%   problems), that floor alone can take longer than the whole row in
+%   plain Octave with the matrices stacked as columns of one sparse matrix,
+%   Fstack = [F{1}(:) ... F{n}(:)]: G = W(:,I)*(F{i}(I,:)*W) over the rows I
+%   where F{i} holds entries, then G(:).'*Fstack. On SDPLIB's theta3 (order
+%   150, n = 1106) the floor takes about five times as long as that row;
+%   see BENCHMARKS.md.
 %
 %   The messages call A, B and C symmetric matrices, but only their class,
 %   shape and storage kind are tested.

@@ -1,6 +1,6 @@
 function sdp_example (file)
 %SDP_EXAMPLE solve an SDPLIB problem with sdp_solve, on the modules and without.
-%   sdp_example solves SDPLIB's truss8 (order 628, 496 constraint matrices)
+%   sdp_example solves SDPLIB's arch0 (order 335, 174 constraint matrices)
 %   with sdp_solve on the modules kovalin and brisset, printing the
 %   iterations; then prints the objectives obtained beside the optimal
 %   value that SDPLIB publishes, and solves the problem once more with
@@ -17,7 +17,7 @@ function sdp_example (file)
 %
 %   See also sdp_solve, sdplib_file, sdplib_value, kernels_example.
   if (nargin < 1)
-    file = sdplib_file ('truss8');
+    file = sdplib_file ('arch0');
   end
   [F, F0, c] = read_sdpa (file);
   [~, name] = fileparts (file);
