@@ -368,6 +368,23 @@ TEST_F(Differential, BrissetManySmallElements)
     }
 }
 
+// Columns of B and D long enough for their sums to be formed side by side,
+// and short ones beside them.
+TEST_F(Differential, ZandrelLongColumns)
+{
+    Data d(32);
+    for (size_t m : {40u, 70u}) {
+        // finite values: a NaN anywhere would hide every other difference
+        Columns B = d.columns(m, 0.6, false, true), D = d.columns(m, 0.7, false, true);
+        for (size_t j = 0; j < m; j += 5)   // every fifth column of B short
+            B[j].resize(B[j].size() / 8);
+        Compare(kZandrel, {d.dense(m, false), standin::sparse(m, m, B), d.dense(m, false),
+                           standin::sparse(m, m, D)},
+                "m " + std::to_string(m));
+        standin::release_all();
+    }
+}
+
 TEST_F(Differential, ZandrelRandom)
 {
     Data d(31);

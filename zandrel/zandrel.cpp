@@ -81,6 +81,9 @@ void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[])
 /* a comparison build takes another kernel with the same interface */
 #include SDPK_KERNELS
 #else
+/* Sums of at least this many terms on average are formed side by side. */
+static const mwIndex kWide = 16;
+
 static double four_factor_trace(mwSize m, const mxArray *const in[])
 {
     /* A holds m*m doubles, so these byte counts and every offset
@@ -115,7 +118,7 @@ static double four_factor_trace(mwSize m, const mxArray *const in[])
        s over two columns of D. t still takes its terms one at a time. On
        columns of a few entries that costs more than it saves: there the
        sums are formed one by one. */
-    const bool pair_d = (d_jc[m] - d_jc[0]) / 4 >= (mwIndex)n_d_nz_cols;
+    const bool pair_d = (d_jc[m] - d_jc[0]) / kWide >= (mwIndex)n_d_nz_cols;
     double t = 0.0;
     for (mwSize j = 0; j < m; j++) {
         const mwIndex b_first = b_jc[j], b_end = b_jc[j + 1];
@@ -123,7 +126,7 @@ static double four_factor_trace(mwSize m, const mxArray *const in[])
             continue;
         /* btc_row(h) = (B'*C)(j,h) for the columns h of D in use */
         mwSize x = 0;
-        for (; b_end - b_first >= 4 && x + 4 <= n_d_nz_cols; x += 4) {
+        for (; b_end - b_first >= kWide && x + 4 <= n_d_nz_cols; x += 4) {
             const double *c0 = c_pr + (size_t)d_nz_cols[x] * mm;
             const double *c1 = c_pr + (size_t)d_nz_cols[x + 1] * mm;
             const double *c2 = c_pr + (size_t)d_nz_cols[x + 2] * mm;
