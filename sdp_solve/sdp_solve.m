@@ -198,23 +198,22 @@ function [x, Y, info] = sdp_solve (varargin)
       [x, Y, info] = fall_back (best, info, opts);
       break;
     end
-    RYi = RY \ eye (m);
     PY = times_dense (nu * P0, Y);
     I = speye (m);
 
     % predictor: the affine-scaling direction
-    [dx, dZ, dY] = direction (K, M, RM, Zinv, Y, c, c - FY, nu * P0, PY, zeros (m));
-    ap = step_to_boundary (RZi, dZ);
-    ad = step_to_boundary (RYi, dY);
+    [dx, dZ, dY] = direction (K, M, RM, Zinv, Y, c, c - FY, nu * P0, PY, zeros (m), false);
+    ap = step_to_boundary (RZ, dZ);
+    ad = step_to_boundary (RY, dY);
     mu_aff = full (sum (sum ((Z + min (1, ap) * dZ) .* (Y + min (1, ad) * dY)))) / m;
     sigma = min (1, (max (mu_aff, 0) / mu) ^ max (1, 3 * min ([ap, ad, 1]) ^ 2));
 
     % corrector: centring and the second-order term
     Rc = sigma * mu * I - times_dense (dZ, dY);
-    [dx, dZ, dY] = direction (K, M, RM, Zinv, Y, c, c - FY, nu * P0, PY, Rc);
+    [dx, dZ, dY] = direction (K, M, RM, Zinv, Y, c, c - FY, nu * P0, PY, Rc, true);
     gamma = 0.9 + 0.09 * min (alpha);
-    ap = min (1, gamma * step_to_boundary (RZi, dZ));
-    ad = min (1, gamma * step_to_boundary (RYi, dY));
+    ap = min (1, gamma * step_to_boundary (RZ, dZ));
+    ad = min (1, gamma * step_to_boundary (RY, dY));
 
     % the new iterate; a step that rounding leaves just outside the cone
     % is shortened
@@ -283,7 +282,7 @@ function Z = form_z (K, x, F0, nu, P0)
   Z = (Z + Z.') / 2;
 end
 
-function [dx, dZ, dY] = direction (K, M, RM, Zinv, Y, c, d, P, PY, Rc)
+function [dx, dZ, dY] = direction (K, M, RM, Zinv, Y, c, d, P, PY, Rc, mend)
   % the HKM direction for the complementarity right-hand side Rc:
   % dZ = dx(1)*F{1} + ... + dx(n)*F{n} + P, F{i}.dY = d(i) = c(i) - F{i}.Y
   % and Z*dY + dZ*Y = Rc - Z*Y, with dY symmetrized; then
@@ -293,6 +292,9 @@ function [dx, dZ, dY] = direction (K, M, RM, Zinv, Y, c, d, P, PY, Rc)
   dZ = K.sum (dx) + P;
   dY = Zinv * (Rc - times_dense (dZ, Y)) - Y;
   dY = (dY + dY.') / 2;
+  if (~mend)
+    return;
+  end
   % near the end, rounding in inv(Z) leaves F{i}.dY short of d(i); a
   % change w of dx changes the F{i}.dY by -M*w, which mends it
   w = -solve_schur (M, RM, d - K.traces ([], dY));
@@ -311,9 +313,9 @@ function x = solve_schur (M, RM, b)
   end
 end
 
-function a = step_to_boundary (Ri, D)
-  % the largest a with R'*R + a*D positive semidefinite, Ri = inv(R)
-  T = Ri.' * times_dense (D, Ri);
+function a = step_to_boundary (R, D)
+  % the largest a with R'*R + a*D positive semidefinite
+  T = R.' \ (full (D) / R);
   lmin = min (eig ((T + T.') / 2));
   if (lmin < 0)
     a = -1 / lmin;
