@@ -18,8 +18,10 @@ jobs=$(nproc)
 passed=0
 failed=0
 skipped=0
-# build-only NAME: the run of NAME builds, and its tests are skipped
+# set, the run of NAME builds, and its tests are skipped
 build_only=
+# more arguments of ctest for a run
+ctest_extra=
 run() {
     local name=$1
     shift
@@ -36,7 +38,7 @@ run() {
         skipped=$((skipped + 1))
         return
     fi
-    (cd "build/$name" && ctest --output-on-failure -j"$jobs") >"build/$name.log" 2>&1
+    (cd "build/$name" && ctest --output-on-failure -j"$jobs" $ctest_extra) >"build/$name.log" 2>&1
     tail -n 3 "build/$name.log" | head -n 1
     grep -E "\*\*\*|Failed|Not Run" "build/$name.log" | head -40 || true
     local line total bad
@@ -78,15 +80,20 @@ if scripts/dist.sh "$PWD/dist" >build/dist.log 2>&1; then
     export WINEDEBUG=-all WINEARCH=win64 WINEPREFIX="$PWD/build/wine64"
     wine64=wine
     [ -x /usr/lib/wine/wine64 ] && wine64=/usr/lib/wine/wine64
-    "$wine64" wineboot -i >/dev/null 2>&1
-    # one server for all the test programs, so that none races another to
-    # start it
+    # one server for the prefix's start and all the test programs, so that
+    # none races another to start or stop it
+    mkdir -p "$WINEPREFIX"
     wineserver -p >/dev/null 2>&1
-    run dist-win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw64.cmake -DSDPK_MODULE_DIR="$PWD/dist"
+    "$wine64" wineboot -i >/dev/null 2>&1
+    # a test program that wine fails to start ("wine client error") is run
+    # again, up to three times; a test that fails, fails every time
+    ctest_extra="--repeat until-pass:3" \
+        run dist-win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw64.cmake -DSDPK_MODULE_DIR="$PWD/dist"
     wineserver -k >/dev/null 2>&1
     export WINEARCH=win32 WINEPREFIX="$PWD/build/wine32"
-    [ -n "$no32" ] || { wineboot -i >/dev/null 2>&1; wineserver -p >/dev/null 2>&1; }
-    build_only=$no32 run dist-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw32.cmake -DSDPK_MODULE_DIR="$PWD/dist"
+    [ -n "$no32" ] || { mkdir -p "$WINEPREFIX"; wineserver -p >/dev/null 2>&1; wineboot -i >/dev/null 2>&1; }
+    build_only=$no32 ctest_extra="--repeat until-pass:3" \
+        run dist-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw32.cmake -DSDPK_MODULE_DIR="$PWD/dist"
     [ -n "$no32" ] || wineserver -k >/dev/null 2>&1
 else
     tail -n 40 build/dist.log
