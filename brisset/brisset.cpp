@@ -252,6 +252,12 @@ static mwSize column_of(const mwIndex *jc, mwSize q, mwSize m, mwIndex e)
     return hi - 1;
 }
 
+/* How many elements ahead the element-by-element traces fetch, and the
+   elements of at most kAheadRows entries whose rows' column starts they
+   fetch. */
+static const mwSize kAhead = 8;
+static const mwIndex kAheadRows = 4;
+
 /* Elements of at most this many entries try their rows as their columns. */
 static const mwIndex kFewEntries = 16;
 
@@ -277,10 +283,21 @@ static void traces_by_element(const double *a_pr, const double *c_pr,
     for (mwSize i = 0; i < k; i++) {
         const mwIndex *jc = cell_jc[i], *ir = cell_ir[i];
         const double *pr = cell_pr[i];
-        if (i + 1 < k) {   /* the next element's entries, while these go */
-            PREFETCH(cell_ir[i + 1]);
-            PREFETCH(cell_pr[i + 1]);
-            PREFETCH(cell_jc[i + 1] + m);
+        /* the storage of the elements ahead, while these go: entries and
+           first column starts kAhead elements ahead, and the column starts
+           of the rows of a small element half as far ahead, whose rows
+           have arrived by then */
+        if (i + kAhead < k) {
+            PREFETCH(cell_ir[i + kAhead]);
+            PREFETCH(cell_pr[i + kAhead]);
+            PREFETCH(cell_jc[i + kAhead]);
+        }
+        if (i + kAhead / 2 < k) {
+            const mwIndex *jn = cell_jc[i + kAhead / 2];
+            const mwIndex *in = cell_ir[i + kAhead / 2];
+            if (jn[m] - jn[0] <= kAheadRows)
+                for (mwIndex x = jn[0]; x < jn[m]; x++)
+                    PREFETCH(jn + in[x]);
         }
         const mwIndex first = jc[0], last = jc[m];
         /* an element of few entries and a symmetric pattern holds entries
@@ -380,6 +397,8 @@ static int compute_trace_vec(const mxArray *A, const mxArray *B,
     if (!a_pr || !c_pr || !b_pr || !b_ir || !b_jc)
         mexErrMsgTxt("Error: Matrices are corrupted?\n");
 
+    double used = 0;   /* columns in use, at most each element's entries */
+    double entries = 0;
     for (mwSize i = 0; i < k; i++) {
         const mxArray *E = mxGetCell(D, (mwIndex)i);
         if (!E) {
@@ -393,6 +412,11 @@ static int compute_trace_vec(const mxArray *A, const mxArray *B,
         if (!cell_pr[i] || !cell_ir[i] || !cell_jc[i])
             mexErrMsgTxt("Error: Matrices from the cell array are "
                          "corrupted?\n");
+        /* counted here, while the host's own work hides the wait for the
+           first and last column starts */
+        const size_t nz = (size_t)(cell_jc[i][m] - cell_jc[i][0]);
+        used += (double)(nz < mm ? nz : mm);
+        entries += (double)nz;
     }
 
     mwSize n_b_cols = 0;                 /* the columns of B in use */
@@ -407,13 +431,6 @@ static int compute_trace_vec(const mxArray *A, const mxArray *B,
        the row values are the same sums wherever they are formed, so a
        strip may run through its columns once for each list it needs: the
        sums keep their order. */
-    double used = 0;   /* columns in use, at most each element's entries */
-    double entries = 0;
-    for (mwSize i = 0; i < k; i++) {
-        const size_t nz = (size_t)(cell_jc[i][m] - cell_jc[i][0]);
-        used += (double)(nz < mm ? nz : mm);
-        entries += (double)nz;
-    }
     const mwSize width = strip_width(m, used / (double)kk);
     if (by_element(m, k, entries, (double)(b_jc[m] - b_jc[0]), n_b_cols, width)) {
         traces_by_element(a_pr, c_pr, b_pr, b_ir, b_jc, b_cols, n_b_cols, cell_jc,
