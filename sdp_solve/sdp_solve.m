@@ -362,8 +362,28 @@ function K = kernels (F, kind)
     I = full (eye (m));
     E = speye (m);
     K.sum = @(x) kovalin (x, F);
-    K.traces = @(A, C) brisset (pick (A, I), E, C, F) / 2;
-    K.schur = @(Y, W) schur_modules (F, Y, W);
+    % a nearly dense F{i} of order 100 or more (gpp's all-ones matrix)
+    % makes brisset form a sum of m terms for each of its m*m entries, in
+    % its traces and in its row of the Schur complement: those are dense
+    % products instead
+    dense = false (1, n);
+    for i = 1:n
+      dense(i) = m >= 100 && nnz (F{i}) > m * m / 8;
+    end
+    if (any (dense))
+      Fstack = sparse (m * m, n);
+      for i = 1:n
+        Fstack(:, i) = F{i}(:);
+      end
+      Fdense = Fstack(:, dense);
+      Fsparse = F(~dense);
+      K.traces = @(A, C) traces_mixed (brisset (pick (A, I), E, C, Fsparse) / 2, ...
+                                       Fdense, times_ (A, C), dense);
+    else
+      Fstack = [];
+      K.traces = @(A, C) brisset (pick (A, I), E, C, F) / 2;
+    end
+    K.schur = @(Y, W) schur_modules (F, Y, W, dense, Fstack);
   else
     Fstack = sparse (m * m, n);
     rows_of = cell (1, n);
@@ -391,11 +411,24 @@ function G = times_ (A, C)
   end
 end
 
-function M = schur_modules (F, Y, W)
+function r = traces_mixed (r_sparse, Fdense, G, dense)
+  r = zeros (numel (dense), 1);
+  r(~dense) = r_sparse;
+  r(dense) = full (Fdense.' * G(:));
+end
+
+function M = schur_modules (F, Y, W, dense, Fstack)
+  % the rows of brisset, but for a nearly dense F{i}: G = W*F{i}*Y and
+  % M(i,j) = G(:).'*F{j}(:)
   n = numel (F);
   M = zeros (n);
   for i = 1:n
-    M(i, i:n) = brisset (Y, F{i}, W, F(i:n)).' / 2;
+    if (dense(i))
+      G = W * (full (F{i}) * Y);
+      M(i, i:n) = G(:).' * Fstack(:, i:n);
+    else
+      M(i, i:n) = brisset (Y, F{i}, W, F(i:n)).' / 2;
+    end
   end
   M = triu (M) + triu (M, 1).';
 end
@@ -561,6 +594,17 @@ end
 %!   assert (abs (a.pobj - b.pobj) <= 1e-6 * abs (a.pobj), name{1});
 %!   assert (abs (a.dobj - b.dobj) <= 1e-6 * abs (a.dobj), name{1});
 %! end
+%!test
+%! % a dense F{i} of order 100 among sparse ones, not in first place: its
+%! % traces and its Schur row are dense products, in their places
+%! [F, F0, c] = read_sdpa (sdplib_file ('gpp100'));
+%! order = [2:40, 1, 41:numel(F)];
+%! opts = struct ('verbose', false, 'kernels', 'modules');
+%! [x, Y, a] = sdp_solve (F(order), F0, c(order), opts);
+%! assert (a.status, 'solved');
+%! assert (abs (a.pobj - -44.943551) <= 1e-6 * 44.943551);
+%! FY = cellfun (@(f) full (sum (sum (f .* Y))), F(order));
+%! assert (abs (FY(:) - c(order)) <= 1e-6 * max (1, abs (c(order))));
 
 %!test
 %! % no x gives Z >= 0: Y is the certificate
