@@ -44,7 +44,10 @@ function [x, Y, info] = sdp_solve (varargin)
 %      kernels   'modules' to form the sums of the F{i} with kovalin and
 %                the Schur complement and the traces F{i}.G with brisset,
 %                or 'octave' to do the same steps with Octave (or MATLAB)
-%                expressions
+%                expressions; with the modules, a nearly dense F{i} (more
+%                than m*m/8 entries) of order 100 or more has its traces
+%                and its row of the Schur complement formed by dense
+%                products, which brisset's fixed order of sums cannot match
 %
 %   [x, Y, info] = sdp_solve(file) and sdp_solve(file, opts) read the
 %   problem from a file in SDPA sparse format (see read_sdpa).
