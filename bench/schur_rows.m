@@ -76,7 +76,7 @@ function results = schur_rows (files)
   compute = arrayfun (@(r) ~isempty (regexp (r.name, '^(truss|arch|gpp|control)', 'once')), results);
   ratio = arrayfun (@(r) r.times.module / r.times.floor, results);
   has_small = arrayfun (@(r) r.small.rows > 0, results);
-  ratio_small = arrayfun (@(r) r.small.module / max (r.small.floor, eps), results);
+  ratio_small = arrayfun (@(r) r.small.module / r.small.floor, results);
   speedup = arrayfun (@(r) r.times.octave / r.times.module, results);
   room = arrayfun (@(r) r.times.floor / r.times.octave <= 0.5, results);
   plain = arrayfun (@(r) r.times.plain / r.times.module, results);

@@ -374,10 +374,7 @@ function K = kernels (F, kind)
       dense(i) = m >= 100 && nnz (F{i}) > m * m / 8;
     end
     if (any (dense))
-      Fstack = sparse (m * m, n);
-      for i = 1:n
-        Fstack(:, i) = F{i}(:);
-      end
+      Fstack = stack (F);
       Fdense = Fstack(:, dense);
       Fsparse = F(~dense);
       K.traces = @(A, C) traces_mixed (brisset (pick (A, I), E, C, Fsparse) / 2, ...
@@ -388,15 +385,23 @@ function K = kernels (F, kind)
     end
     K.schur = @(Y, W) schur_modules (F, Y, W, dense, Fstack);
   else
-    Fstack = sparse (m * m, n);
+    Fstack = stack (F);
     rows_of = cell (1, n);
     for i = 1:n
-      Fstack(:, i) = F{i}(:);
       rows_of{i} = find (any (F{i}, 2));
     end
     K.sum = @(x) reshape (Fstack * x, m, m);
     K.traces = @(A, C) full (Fstack.' * reshape (times_ (A, C), [], 1));
     K.schur = @(Y, W) schur_octave (F, Fstack, rows_of, Y, W);
+  end
+end
+
+function Fstack = stack (F)
+  % Fstack = [F{1}(:) ... F{n}(:)], sparse
+  m = size (F{1}, 1);
+  Fstack = sparse (m * m, numel (F));
+  for i = 1:numel (F)
+    Fstack(:, i) = F{i}(:);
   end
 end
 
