@@ -385,6 +385,51 @@ TEST_F(Differential, ZandrelLongColumns)
     }
 }
 
+// A few entries among long runs of columns that hold none, in the first
+// and last columns too, and D's pattern symmetric or not.
+TEST_F(Differential, ZandrelFewColumns)
+{
+    Data d(33);
+    for (size_t m : {1u, 2u, 300u, 1000u}) {
+        std::vector<size_t> spots = {0, m - 1};
+        for (int x = 0; x < 3; x++)
+            spots.push_back(d.below(m));
+        for (size_t lone : {0u, 1u})
+            for (size_t mask : {1u, 2u, 3u, 7u, 31u}) {
+                Columns B(m), D(m);
+                for (size_t x = 0; x < spots.size(); x++) {
+                    const size_t j = spots[x], i = spots[(x + 1) % spots.size()];
+                    if (mask >> x & 1u)
+                        B[j].push_back({(mwIndex)i, d.value(false)});
+                    if (mask >> (spots.size() - 1 - x) & 1u) {
+                        D[j].push_back({(mwIndex)i, d.value(false)});
+                        if (!lone && i != j)
+                            D[i].push_back({(mwIndex)j, d.value(false)});
+                    }
+                }
+                // NaN in every entry of A and C that no stored entry reaches:
+                // visiting a column that holds none would show
+                std::vector<double> A(m * m), C(m * m);
+                std::vector<bool> b_row(m);
+                for (const std::vector<standin::Entry> &col : B)
+                    for (const standin::Entry &e : col)
+                        b_row[e.row] = true;
+                for (size_t c = 0; c < m; c++)
+                    for (size_t r = 0; r < m; r++) {
+                        const bool a = (!B[r].empty() && !D[c].empty()) ||
+                                       (!B[c].empty() && !D[r].empty());
+                        A[r + c * m] = a ? d.uniform() : std::nan("");
+                        C[r + c * m] = b_row[r] && !D[c].empty() ? d.uniform() : std::nan("");
+                    }
+                Compare(kZandrel, {standin::dense(m, m, A), standin::sparse(m, m, B),
+                                   standin::dense(m, m, C), standin::sparse(m, m, D)},
+                        "m " + std::to_string(m) + ", mask " + std::to_string(mask) +
+                            (lone ? ", D unsymmetric" : ""));
+                standin::release_all();
+            }
+    }
+}
+
 TEST_F(Differential, ZandrelRandom)
 {
     Data d(31);

@@ -84,6 +84,33 @@ void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[])
 /* Sums of at least this many terms on average are formed side by side. */
 static const mwIndex kWide = 16;
 
+/* The first column at or after column k that holds entries, for a column
+   start jc[k] below jc[m]: the column that holds position jc[k]. Columns
+   without entries are passed over by galloping and bisection on the
+   column starts, so a matrix of a few entries costs a few tests of them,
+   not m. */
+static mwSize next_column(const mwIndex *jc, mwSize k, mwSize m)
+{
+    const mwIndex e = jc[k];
+    if (jc[k + 1] > e)
+        return k;
+    mwSize lo = k + 1, hi = m;   /* jc[lo] <= e < jc[hi] */
+    for (mwSize step = 1;; step *= 2) {
+        hi = m - lo > step ? lo + step : m;
+        if (jc[hi] > e)
+            break;
+        lo = hi;
+    }
+    while (hi - lo > 1) {
+        const mwSize mid = lo + (hi - lo) / 2;
+        if (jc[mid] > e)
+            hi = mid;
+        else
+            lo = mid;
+    }
+    return lo;
+}
+
 static double four_factor_trace(mwSize m, const mxArray *const in[])
 {
     /* A holds m*m doubles, so these byte counts and every offset
@@ -93,9 +120,6 @@ static double four_factor_trace(mwSize m, const mxArray *const in[])
     mwIndex *d_nz_cols = (mwIndex *)mxMalloc(mm * sizeof(mwIndex));
     if (!btc_row || !d_nz_cols)
         mexErrMsgTxt("Error: Insufficient memory\n");
-    /* slots that an unsymmetric pattern of D reads unwritten are 0 */
-    memset(btc_row, 0, mm * sizeof(double));
-
     const double *a_pr = mxGetPr(in[0]);
     const double *b_pr = mxGetPr(in[1]);
     const mwIndex *b_ir = mxGetIr(in[1]);
@@ -108,10 +132,20 @@ static double four_factor_trace(mwSize m, const mxArray *const in[])
         !d_jc)
         mexErrMsgTxt("Error: Matrices are corrupted?\n");
 
+    /* slots that an unsymmetric pattern of D reads unwritten are 0: the
+       slots at D's rows, or all m when D stores more entries than that */
+    const mwIndex d_end = d_jc[m];
+    if (d_end - d_jc[0] < (mwIndex)m)
+        for (mwIndex p = d_jc[0]; p < d_end; p++)
+            btc_row[d_ir[p]] = 0.0;
+    else
+        memset(btc_row, 0, mm * sizeof(double));
+
     mwSize n_d_nz_cols = 0;
-    for (mwSize k = 0; k < m; k++)
-        if (d_jc[k] != d_jc[k + 1])
-            d_nz_cols[n_d_nz_cols++] = k;
+    for (mwSize k = 0; k < m && d_jc[k] != d_end; k++) {
+        k = next_column(d_jc, k, m);
+        d_nz_cols[n_d_nz_cols++] = k;
+    }
 
     /* Independent sums are formed side by side, each in its own order:
        four slots of btc_row over the entries of B's column, and two sums
@@ -120,10 +154,9 @@ static double four_factor_trace(mwSize m, const mxArray *const in[])
        sums are formed one by one. */
     const bool pair_d = (d_jc[m] - d_jc[0]) / kWide >= (mwIndex)n_d_nz_cols;
     double t = 0.0;
-    for (mwSize j = 0; j < m; j++) {
+    for (mwSize j = 0; j < m && b_jc[j] != b_jc[m]; j++) {
+        j = next_column(b_jc, j, m);
         const mwIndex b_first = b_jc[j], b_end = b_jc[j + 1];
-        if (b_first == b_end)
-            continue;
         /* btc_row(h) = (B'*C)(j,h) for the columns h of D in use */
         mwSize x = 0;
         for (; b_end - b_first >= kWide && x + 4 <= n_d_nz_cols; x += 4) {
