@@ -356,7 +356,7 @@ end
 
 function K = kernels (F, kind)
   % the inner work, with the modules or with plain expressions:
-  %   K.sum(x)       x(1)*F{1} + ... + x(n)*F{n}, sparse
+  %   K.sum(x)       x(1)*F{1} + ... + x(n)*F{n}, sparse unless nearly full
   %   K.traces(A, C) the vector of F{i}.(A*C), A symmetric ([] for I)
   %   K.schur(Y, W)  M(i,j) = trace(F{i}*W*F{j}*Y)
   n = numel (F);
@@ -364,7 +364,14 @@ function K = kernels (F, kind)
   if (strcmp (kind, 'modules'))
     I = full (eye (m));
     E = speye (m);
-    K.sum = @(x) kovalin (x, F);
+    % kovalin is told how many entries the sum stores, so that its work
+    % lists hold the sum from the start and never grow; a sum that is
+    % nearly full (gpp's) comes back as a full matrix at once
+    nz = sum_entries (F);
+    if (nz > m * m / 8)
+      nz = -1;
+    end
+    K.sum = @(x) kovalin (x, F, nz);
     % a nearly dense F{i} of order 100 or more (gpp's all-ones matrix)
     % makes brisset form a sum of m terms for each of its m*m entries, in
     % its traces and in its row of the Schur complement: those are dense
@@ -394,6 +401,17 @@ function K = kernels (F, kind)
     K.traces = @(A, C) full (Fstack.' * reshape (times_ (A, C), [], 1));
     K.schur = @(Y, W) schur_octave (F, Fstack, rows_of, Y, W);
   end
+end
+
+function nz = sum_entries (F)
+  % the number of positions that F{1}, ..., F{n} store between them
+  n = numel (F);
+  [I, J] = deal (cell (n, 1));
+  for i = 1:n
+    [I{i}, J{i}] = find (F{i});
+  end
+  m = size (F{1}, 1);
+  nz = nnz (sparse (vertcat (I{:}), vertcat (J{:}), 1, m, m));
 end
 
 function Fstack = stack (F)
