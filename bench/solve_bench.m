@@ -1,8 +1,11 @@
 function results = solve_bench (names, figure_file)
 %SOLVE_BENCH sdp_solve on SDPLIB problems, with the modules and with Octave.
 %   results = solve_bench(names) solves each SDPLIB problem of the cell
-%   array names (see sdplib_file) twice, with opts.kernels = 'modules' and
-%   'octave', and prints a Markdown table: for each problem its order m,
+%   array names (see sdplib_file) with opts.kernels = 'modules' and
+%   'octave' in turn; a problem that both solve in under 5 s is solved
+%   twice more with each, in the same alternation, and the fastest solve
+%   of each kind is kept (the first solves also pay for loading code). It
+%   prints a Markdown table: for each problem its order m,
 %   its number n of constraint matrices, the value SDPLIB publishes, the
 %   objectives obtained with the modules, the digits in which the farther
 %   of them agrees with the published value, and for each kind of kernels
@@ -19,10 +22,17 @@ function results = solve_bench (names, figure_file)
     [F, F0, c] = read_sdpa (sdplib_file (name));
     [value, text, unit] = sdplib_value (name);
     r = struct ('name', name, 'm', size (F0, 1), 'n', numel (F), 'value', value);
-    for kind = {'modules', 'octave'}
-      opts.kernels = kind{1};
-      [~, ~, info] = sdp_solve (F, F0, c, opts);
-      r.(kind{1}) = info;
+    for round = 1:3
+      for kind = {'modules', 'octave'}
+        opts.kernels = kind{1};
+        [~, ~, info] = sdp_solve (F, F0, c, opts);
+        if (round == 1 || info.time < r.(kind{1}).time)
+          r.(kind{1}) = info;
+        end
+      end
+      if (round == 1 && max (r.modules.time, r.octave.time) >= 5)
+        break;
+      end
     end
     results(end+1) = r;
     i = r.modules;
