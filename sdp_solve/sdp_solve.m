@@ -41,7 +41,8 @@ function [x, Y, info] = sdp_solve (varargin)
 %      inftol    1e-8     the bound of the infeasibility certificates
 %      maxiter   100      the largest number of iterations
 %      verbose   true     print the iterations and a summary
-%      kernels   'modules' to form the sums of the F{i} with kovalin and
+%      kernels   'modules' to form the sums of the F{i} with kovalin (a
+%                full result when the sum has more than m*m/8 entries) and
 %                the Schur complement and the traces F{i}.G with brisset,
 %                or 'octave' to do the same steps with Octave (or MATLAB)
 %                expressions; with the modules, a nearly dense F{i} (more
