@@ -314,6 +314,13 @@ static int sumAsSparse(mwSize m, mwSize n, mwSize nzEstimate, const double *x,
                          "corrupted?\n");
     }
 
+    /* Each row's running sum is kept in workPr itself, at the position
+       where the row was gathered in the current column: rowSum's block
+       holds those positions, and the sums need no copying out. */
+    static_assert(sizeof(mwIndex) <= sizeof(double),
+                  "a position fits in a slot of rowSum");
+    mwIndex *rowAt = (mwIndex *)(void *)rowSum;
+
     mwIndex nz = 0;
 
     /* At the start of column k the lists make room for the whole column:
@@ -347,19 +354,17 @@ static int sumAsSparse(mwSize m, mwSize n, mwSize nzEstimate, const double *x,
         for (mwIndex p = cellJc[l][k]; p < end; p++) {
             const mwIndex r = ir[p];
             if (rowStamp[r] <= (mwIndex)k) {   /* row r new to column k */
-                workIr[nz++] = r;
                 rowStamp[r] = (mwIndex)k + 1;
-                rowSum[r] = w * pr[p] + 0.0;   /* its sum starts at +0.0 */
+                rowAt[r] = nz;
+                workIr[nz] = r;
+                workPr[nz++] = w * pr[p] + 0.0;   /* its sum starts at +0.0 */
             } else {
-                rowSum[r] = w * pr[p] + rowSum[r];
+                const mwIndex q = rowAt[r];
+                workPr[q] = w * pr[p] + workPr[q];
             }
         }
     };
-    auto finishColumn = [&](mwSize k) {
-        for (mwIndex q = workJc[k]; q < nz; q++)
-            workPr[q] = rowSum[workIr[q]];
-        workJc[k + 1] = nz;
-    };
+    auto finishColumn = [&](mwSize k) { workJc[k + 1] = nz; };
 
     /* Columns are gathered a strip at a time. Reading one column start of
        every element for every column touches n arrays per column; instead
