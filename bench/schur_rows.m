@@ -10,6 +10,8 @@ function results = schur_rows (files)
 %     floor     touchfloor(F(i:n)), which fetches each element's storage
 %               and reads its entries once, but of its column starts only
 %               the last: what any trace vector over F(i:n) must do
+%     call floor touchfloor(F(i:n), Y, F{i}, W): the same, handed the
+%               call's other arguments too (unread)
 %     Octave    with I the rows where F{i} holds entries,
 %               G = W(:,I)*(F{i}(I,:)*Y); G(:).'*Fstack(:,i:n), with
 %               Fstack = [F{1}(:) ... F{n}(:)] formed beforehand
@@ -38,13 +40,14 @@ function results = schur_rows (files)
     end
     rows_ = unique (round (linspace (1, n, min (n, 16))));
     t = struct ('module', 0, 'plain', 0, 'floor', 0, 'octave', 0);
-    small = struct ('module', 0, 'floor', 0, 'rows', 0);
+    small = struct ('module', 0, 'floor', 0, 'call', 0, 'rows', 0);
     for i = rows_
       D = F(i:n);
       Fi = F{i};
       I = find (any (Fi, 2));
       module = measure (@() brisset (Y, Fi, W, D) / 2);
       floor_ = measure (@() touchfloor (D));
+      call = measure (@() touchfloor (D, Y, Fi, W));
       t.module += module;
       t.plain += measure (@() brisset_plain (Y, Fi, W, D) / 2);
       t.floor += floor_;
@@ -52,6 +55,7 @@ function results = schur_rows (files)
       if (nnz (Fi) <= 16)
         small.module += module;
         small.floor += floor_;
+        small.call += call;
         small.rows += 1;
       end
     end
@@ -62,12 +66,13 @@ function results = schur_rows (files)
   end
 
   printf ('\nSchur complement rows, mean ms a row\n');
-  printf ('| problem | m | n | brisset | plain | touch floor | Octave | brisset / floor | small F{i}: brisset / floor | speed-up over Octave | floor / Octave |\n');
-  printf ('|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n');
+  printf ('| problem | m | n | brisset | plain | touch floor | Octave | brisset / floor | small F{i}: brisset / floor | small F{i}: brisset / call floor | speed-up over Octave | floor / Octave |\n');
+  printf ('|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n');
   for r = results
     t = r.times;
-    printf ('| %s | %d | %d | %.3f | %.3f | %.3f | %.3f | %.2f | %s | %.2f | %.2f |\n', r.name, r.m, r.n, ...
-            1e3 * [t.module t.plain t.floor t.octave], t.module / t.floor, small_ratio (r), ...
+    printf ('| %s | %d | %d | %.3f | %.3f | %.3f | %.3f | %.2f | %s | %s | %.2f | %.2f |\n', r.name, r.m, r.n, ...
+            1e3 * [t.module t.plain t.floor t.octave], t.module / t.floor, ...
+            small_ratio (r, r.small.floor), small_ratio (r, r.small.call), ...
             t.octave / t.module, t.floor / t.octave);
   end
 
@@ -101,13 +106,13 @@ function goal (what, results, values, worst)
   printf ('%s: worst %.2f (%s), over %d problems\n', what, v, results(k).name, numel (values));
 end
 
-function s = small_ratio (r)
-  % brisset over the touch floor on the rows of an F{i} of at most 16
-  % entries, where the floor is what bounds a row
+function s = small_ratio (r, floor_)
+  % brisset over a floor on the rows of an F{i} of at most 16 entries,
+  % where the floor is what bounds a row
   if (r.small.rows == 0)
     s = '-';
   else
-    s = sprintf ('%.2f', r.small.module / r.small.floor);
+    s = sprintf ('%.2f', r.small.module / floor_);
   end
 end
 

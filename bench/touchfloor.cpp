@@ -6,6 +6,10 @@
  *
  * It is the floor of a trace vector over D: any module that forms one
  * value from each element's entries does at least this.
+ *
+ * s = touchfloor(D, A, B, C) does the same and is also handed, unread,
+ * the other three arguments of a call brisset(A, B, C, D): the floor of
+ * that call, host's handing over of every argument included.
  */
 #include "mexhost.h"
 
@@ -22,7 +26,7 @@ static uint64_t bits(double v)
 void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[])
 {
     (void)nlhs;
-    if (nrhs != 1 || !mxIsCell(prhs[0]))
+    if ((nrhs != 1 && nrhs != 4) || !mxIsCell(prhs[0]))
         mexErrMsgTxt("touchfloor: the argument must be a cell array\n");
     const mxArray *D = prhs[0];
     const size_t k = mxGetM(D) * mxGetN(D);
