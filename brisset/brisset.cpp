@@ -348,8 +348,11 @@ static void traces_by_element(const double *a_pr, const double *c_pr,
    cache holds, as dear as kListVisit steps, and each column in use forms
    its column of B'*C once. The elements' columns in use are taken as their
    entries, at most m: so many small elements go by element, and a B of
-   many entries, which makes every column of B'*C dear, goes in strips. */
+   many entries, which makes every column of B'*C dear, goes in strips.
+   When the column starts of all k elements fit in kCachedStarts bytes,
+   they stay in the caches from strip to strip, and a visit costs a step. */
 static const double kListVisit = 4;
+static const double kCachedStarts = 256 * 1024;
 
 static bool by_element(mwSize m, mwSize k, double entries, double b_entries,
                        mwSize n_b_cols, mwSize width)
@@ -358,7 +361,9 @@ static bool by_element(mwSize m, mwSize k, double entries, double b_entries,
     const double dm = (double)m, columns = entries < dm ? entries : dm;
     const double element = entries * (column + 1);
     const mwSize n_strips = m / width + (m % width != 0);
-    const double strips = kListVisit * (double)k * (double)n_strips + columns * column;
+    const double starts = (double)k * (dm + 1) * (double)sizeof(mwIndex);
+    const double visit = starts <= kCachedStarts ? 1 : kListVisit;
+    const double strips = visit * (double)k * (double)n_strips + columns * column;
     return element <= strips;
 }
 
