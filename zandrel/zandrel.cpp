@@ -84,17 +84,15 @@ void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[])
 /* Sums of at least this many terms on average are formed side by side. */
 static const mwIndex kWide = 16;
 
-/* The first column at or after column k that holds entries, for a column
-   start jc[k] below jc[m]: the column that holds position jc[k]. Columns
-   without entries are passed over by galloping and bisection on the
-   column starts, so a matrix of a few entries costs a few tests of them,
-   not m. */
+/* The first column after column k that holds entries, for a column k
+   without entries whose start jc[k] is below jc[m]: the column that holds
+   position jc[k]. Columns without entries are passed over by galloping
+   and bisection on the column starts, so a matrix of a few entries costs
+   a few tests of them, not m. */
 static mwSize next_column(const mwIndex *jc, mwSize k, mwSize m)
 {
     const mwIndex e = jc[k];
-    if (jc[k + 1] > e)
-        return k;
-    mwSize lo = k + 1, hi = m;   /* jc[lo] <= e < jc[hi] */
+    mwSize lo = k, hi = m;   /* jc[lo] <= e < jc[hi] */
     for (mwSize step = 1;; step *= 2) {
         hi = m - lo > step ? lo + step : m;
         if (jc[hi] > e)
@@ -109,6 +107,81 @@ static mwSize next_column(const mwIndex *jc, mwSize k, mwSize m)
             lo = mid;
     }
     return lo;
+}
+
+#if defined(__GNUC__)
+#define NOINLINE __attribute__((noinline))
+#elif defined(_MSC_VER)
+#define NOINLINE __declspec(noinline)
+#else
+#define NOINLINE
+#endif
+
+/* Slots of btc_row four at a time, for a long column of B (its entries
+   b_first to b_end): each slot's sum over the column in storage order,
+   from +0.0. Returns how many of the n_d_nz_cols slots it filled. Kept
+   out of line, so that the loops of short columns keep their registers. */
+static NOINLINE mwSize btc_four(const double *b_pr, const mwIndex *b_ir,
+                                mwIndex b_first, mwIndex b_end,
+                                const double *c_pr, size_t mm,
+                                const mwIndex *d_nz_cols, mwSize n_d_nz_cols,
+                                double *btc_row)
+{
+    mwSize x = 0;
+    for (; x + 4 <= n_d_nz_cols; x += 4) {
+        const double *c0 = c_pr + (size_t)d_nz_cols[x] * mm;
+        const double *c1 = c_pr + (size_t)d_nz_cols[x + 1] * mm;
+        const double *c2 = c_pr + (size_t)d_nz_cols[x + 2] * mm;
+        const double *c3 = c_pr + (size_t)d_nz_cols[x + 3] * mm;
+        double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
+        for (mwIndex p = b_first; p < b_end; p++) {
+            const double b = b_pr[p];
+            const mwIndex r = b_ir[p];
+            s0 = s0 + b * c0[r];
+            s1 = s1 + b * c1[r];
+            s2 = s2 + b * c2[r];
+            s3 = s3 + b * c3[r];
+        }
+        btc_row[d_nz_cols[x]] = s0;
+        btc_row[d_nz_cols[x + 1]] = s1;
+        btc_row[d_nz_cols[x + 2]] = s2;
+        btc_row[d_nz_cols[x + 3]] = s3;
+    }
+    return x;
+}
+
+/* The terms of column j of B for the columns of D in use, two columns of
+   D side by side, each sum s in storage order from +0.0, and *t taking
+   (A(j,k) + A(k,j)) * s one at a time, k ascending. Returns how many of
+   the n_d_nz_cols columns it took. */
+static NOINLINE mwSize terms_in_pairs(mwSize j, const double *a_pr, size_t mm,
+                                      const double *btc_row,
+                                      const double *d_pr, const mwIndex *d_ir,
+                                      const mwIndex *d_jc,
+                                      const mwIndex *d_nz_cols,
+                                      mwSize n_d_nz_cols, double *t)
+{
+    const double *a_col = a_pr + (size_t)j * mm;   /* A(k,j) = a_col[k] */
+    double sum = *t;
+    mwSize x = 0;
+    for (; x + 2 <= n_d_nz_cols; x += 2) {
+        const mwIndex k0 = d_nz_cols[x], k1 = d_nz_cols[x + 1];
+        mwIndex p = d_jc[k0], q = d_jc[k1];
+        const mwIndex p_end = d_jc[k0 + 1], q_end = d_jc[k1 + 1];
+        double s0 = 0.0, s1 = 0.0;
+        for (; p < p_end && q < q_end; p++, q++) {
+            s0 = s0 + btc_row[d_ir[p]] * d_pr[p];
+            s1 = s1 + btc_row[d_ir[q]] * d_pr[q];
+        }
+        for (; p < p_end; p++)
+            s0 = s0 + btc_row[d_ir[p]] * d_pr[p];
+        for (; q < q_end; q++)
+            s1 = s1 + btc_row[d_ir[q]] * d_pr[q];
+        sum = sum + (a_pr[(size_t)j + (size_t)k0 * mm] + a_col[k0]) * s0;
+        sum = sum + (a_pr[(size_t)j + (size_t)k1 * mm] + a_col[k1]) * s1;
+    }
+    *t = sum;
+    return x;
 }
 
 static double four_factor_trace(mwSize m, const mxArray *const in[])
@@ -142,8 +215,12 @@ static double four_factor_trace(mwSize m, const mxArray *const in[])
         memset(btc_row, 0, mm * sizeof(double));
 
     mwSize n_d_nz_cols = 0;
-    for (mwSize k = 0; k < m && d_jc[k] != d_end; k++) {
-        k = next_column(d_jc, k, m);
+    for (mwSize k = 0; k < m; k++) {
+        if (d_jc[k] == d_jc[k + 1]) {   /* a gap: the next column in use */
+            if (d_jc[k] == d_end)
+                break;
+            k = next_column(d_jc, k, m);
+        }
         d_nz_cols[n_d_nz_cols++] = k;
     }
 
@@ -154,30 +231,18 @@ static double four_factor_trace(mwSize m, const mxArray *const in[])
        sums are formed one by one. */
     const bool pair_d = (d_jc[m] - d_jc[0]) / kWide >= (mwIndex)n_d_nz_cols;
     double t = 0.0;
-    for (mwSize j = 0; j < m && b_jc[j] != b_jc[m]; j++) {
-        j = next_column(b_jc, j, m);
+    for (mwSize j = 0; j < m; j++) {
+        if (b_jc[j] == b_jc[j + 1]) {
+            if (b_jc[j] == b_jc[m])
+                break;
+            j = next_column(b_jc, j, m);
+        }
         const mwIndex b_first = b_jc[j], b_end = b_jc[j + 1];
         /* btc_row(h) = (B'*C)(j,h) for the columns h of D in use */
-        mwSize x = 0;
-        for (; b_end - b_first >= kWide && x + 4 <= n_d_nz_cols; x += 4) {
-            const double *c0 = c_pr + (size_t)d_nz_cols[x] * mm;
-            const double *c1 = c_pr + (size_t)d_nz_cols[x + 1] * mm;
-            const double *c2 = c_pr + (size_t)d_nz_cols[x + 2] * mm;
-            const double *c3 = c_pr + (size_t)d_nz_cols[x + 3] * mm;
-            double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
-            for (mwIndex p = b_first; p < b_end; p++) {
-                const double b = b_pr[p];
-                const mwIndex r = b_ir[p];
-                s0 = s0 + b * c0[r];
-                s1 = s1 + b * c1[r];
-                s2 = s2 + b * c2[r];
-                s3 = s3 + b * c3[r];
-            }
-            btc_row[d_nz_cols[x]] = s0;
-            btc_row[d_nz_cols[x + 1]] = s1;
-            btc_row[d_nz_cols[x + 2]] = s2;
-            btc_row[d_nz_cols[x + 3]] = s3;
-        }
+        mwSize x = b_end - b_first >= kWide
+                       ? btc_four(b_pr, b_ir, b_first, b_end, c_pr, mm,
+                                  d_nz_cols, n_d_nz_cols, btc_row)
+                       : 0;
         for (; x < n_d_nz_cols; x++) {
             const mwIndex h = d_nz_cols[x];
             const double *c_col = c_pr + (size_t)h * mm;
@@ -188,23 +253,9 @@ static double four_factor_trace(mwSize m, const mxArray *const in[])
         }
         /* t += (A(j,k) + A(k,j)) * (B'*C*D)(j,k), k ascending */
         const double *a_col = a_pr + (size_t)j * mm;   /* A(k,j) = a_col[k] */
-        x = 0;
-        for (; pair_d && x + 2 <= n_d_nz_cols; x += 2) {
-            const mwIndex k0 = d_nz_cols[x], k1 = d_nz_cols[x + 1];
-            mwIndex p = d_jc[k0], q = d_jc[k1];
-            const mwIndex p_end = d_jc[k0 + 1], q_end = d_jc[k1 + 1];
-            double s0 = 0.0, s1 = 0.0;
-            for (; p < p_end && q < q_end; p++, q++) {
-                s0 = s0 + btc_row[d_ir[p]] * d_pr[p];
-                s1 = s1 + btc_row[d_ir[q]] * d_pr[q];
-            }
-            for (; p < p_end; p++)
-                s0 = s0 + btc_row[d_ir[p]] * d_pr[p];
-            for (; q < q_end; q++)
-                s1 = s1 + btc_row[d_ir[q]] * d_pr[q];
-            t = t + (a_pr[(size_t)j + (size_t)k0 * mm] + a_col[k0]) * s0;
-            t = t + (a_pr[(size_t)j + (size_t)k1 * mm] + a_col[k1]) * s1;
-        }
+        x = pair_d ? terms_in_pairs(j, a_pr, mm, btc_row, d_pr, d_ir, d_jc,
+                                    d_nz_cols, n_d_nz_cols, &t)
+                   : 0;
         for (; x < n_d_nz_cols; x++) {
             const mwIndex k = d_nz_cols[x];
             double s = 0.0;
