@@ -86,13 +86,20 @@ static const mwIndex kWide = 16;
 
 /* The first column after column k that holds entries, for a column k
    without entries whose start jc[k] is below jc[m]: the column that holds
-   position jc[k]. Columns without entries are passed over by galloping
-   and bisection on the column starts, so a matrix of a few entries costs
-   a few tests of them, not m. */
+   position jc[k]. A short gap is passed one column at a time, as the
+   plain loops pass it; a long one by galloping and bisection on the
+   column starts, so that a matrix of a few entries costs a few tests of
+   them, not m. */
 static mwSize next_column(const mwIndex *jc, mwSize k, mwSize m)
 {
     const mwIndex e = jc[k];
-    mwSize lo = k, hi = m;   /* jc[lo] <= e < jc[hi] */
+    /* columns k to lo hold no entries, so jc[lo + 1] == e, and one after
+       lo holds position e: lo + 2 <= m */
+    mwSize lo = k;
+    for (int probe = 0; probe < 8; probe++, lo++)
+        if (jc[lo + 2] > e)
+            return lo + 1;
+    mwSize hi = m;   /* jc[lo] <= e < jc[hi] */
     for (mwSize step = 1;; step *= 2) {
         hi = m - lo > step ? lo + step : m;
         if (jc[hi] > e)
@@ -239,7 +246,7 @@ static double four_factor_trace(mwSize m, const mxArray *const in[])
         }
         const mwIndex b_first = b_jc[j], b_end = b_jc[j + 1];
         /* btc_row(h) = (B'*C)(j,h) for the columns h of D in use */
-        mwSize x = b_end - b_first >= kWide
+        mwSize x = b_end - b_first >= kWide && n_d_nz_cols >= 4
                        ? btc_four(b_pr, b_ir, b_first, b_end, c_pr, mm,
                                   d_nz_cols, n_d_nz_cols, btc_row)
                        : 0;
