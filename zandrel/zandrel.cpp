@@ -158,18 +158,19 @@ static NOINLINE mwSize btc_four(const double *b_pr, const mwIndex *b_ir,
 }
 
 /* The terms of column j of B for the columns of D in use, two columns of
-   D side by side, each sum s in storage order from +0.0, and *t taking
-   (A(j,k) + A(k,j)) * s one at a time, k ascending. Returns how many of
-   the n_d_nz_cols columns it took. */
-static NOINLINE mwSize terms_in_pairs(mwSize j, const double *a_pr, size_t mm,
+   D side by side, each sum s in storage order from +0.0, and t taking
+   (A(j,k) + A(k,j)) * s one at a time, k ascending. Returns the new t,
+   and in *taken how many of the n_d_nz_cols columns it took. */
+static NOINLINE double terms_in_pairs(mwSize j, const double *a_pr, size_t mm,
                                       const double *btc_row,
                                       const double *d_pr, const mwIndex *d_ir,
                                       const mwIndex *d_jc,
                                       const mwIndex *d_nz_cols,
-                                      mwSize n_d_nz_cols, double *t)
+                                      mwSize n_d_nz_cols, double t,
+                                      mwSize *taken)
 {
     const double *a_col = a_pr + (size_t)j * mm;   /* A(k,j) = a_col[k] */
-    double sum = *t;
+    double sum = t;
     mwSize x = 0;
     for (; x + 2 <= n_d_nz_cols; x += 2) {
         const mwIndex k0 = d_nz_cols[x], k1 = d_nz_cols[x + 1];
@@ -187,8 +188,8 @@ static NOINLINE mwSize terms_in_pairs(mwSize j, const double *a_pr, size_t mm,
         sum = sum + (a_pr[(size_t)j + (size_t)k0 * mm] + a_col[k0]) * s0;
         sum = sum + (a_pr[(size_t)j + (size_t)k1 * mm] + a_col[k1]) * s1;
     }
-    *t = sum;
-    return x;
+    *taken = x;
+    return sum;
 }
 
 static double four_factor_trace(mwSize m, const mxArray *const in[])
@@ -260,9 +261,10 @@ static double four_factor_trace(mwSize m, const mxArray *const in[])
         }
         /* t += (A(j,k) + A(k,j)) * (B'*C*D)(j,k), k ascending */
         const double *a_col = a_pr + (size_t)j * mm;   /* A(k,j) = a_col[k] */
-        x = pair_d ? terms_in_pairs(j, a_pr, mm, btc_row, d_pr, d_ir, d_jc,
-                                    d_nz_cols, n_d_nz_cols, &t)
-                   : 0;
+        x = 0;
+        if (pair_d)
+            t = terms_in_pairs(j, a_pr, mm, btc_row, d_pr, d_ir, d_jc,
+                               d_nz_cols, n_d_nz_cols, t, &x);
         for (; x < n_d_nz_cols; x++) {
             const mwIndex k = d_nz_cols[x];
             double s = 0.0;
