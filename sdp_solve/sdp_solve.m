@@ -328,10 +328,15 @@ function a = step_to_boundary (R, D)
   end
 end
 
+function tf = nearly_full (nz, count)
+  % nz stored entries of count are too many for sparse arithmetic to pay
+  tf = nz > count / 8;
+end
+
 function C = times_dense (S, D)
   % S*D for a dense D: a sparse S that is nearly full is multiplied as a
   % full matrix, which is much faster
-  if (issparse (S) && nnz (S) > numel (S) / 8)
+  if (issparse (S) && nearly_full (nnz (S), numel (S)))
     S = full (S);
   end
   C = S * D;
@@ -369,7 +374,7 @@ function K = kernels (F, kind)
     % lists hold the sum from the start and never grow; a sum that is
     % nearly full (gpp's) comes back as a full matrix at once
     nz = sum_entries (F);
-    if (nz > m * m / 8)
+    if (nearly_full (nz, m * m))
       nz = -1;
     end
     K.sum = @(x) kovalin (x, F, nz);
@@ -379,7 +384,7 @@ function K = kernels (F, kind)
     % products instead
     dense = false (1, n);
     for i = 1:n
-      dense(i) = m >= 100 && nnz (F{i}) > m * m / 8;
+      dense(i) = m >= 100 && nearly_full (nnz (F{i}), m * m);
     end
     if (any (dense))
       Fstack = stack (F);

@@ -237,7 +237,7 @@ static double four_factor_trace(mwSize m, const mxArray *const in[])
        s over two columns of D. t still takes its terms one at a time. On
        columns of a few entries that costs more than it saves: there the
        sums are formed one by one. */
-    const bool pair_d = (d_jc[m] - d_jc[0]) / kWide >= (mwIndex)n_d_nz_cols;
+    const bool pair_d = (d_end - d_jc[0]) / kWide >= (mwIndex)n_d_nz_cols;
     double t = 0.0;
     for (mwSize j = 0; j < m; j++) {
         if (b_jc[j] == b_jc[j + 1]) {
