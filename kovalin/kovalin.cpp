@@ -315,13 +315,17 @@ static int sumAsSparse(mwSize m, mwSize n, mwSize nzEstimate, const double *x,
     }
 
     /* Each row's running sum is kept in workPr itself, at the position
-       where the row was gathered in the current column: rowSum's block
-       holds those positions, and the sums need no copying out. */
+       where the row was gathered in the current column. rowStamp's block
+       holds, for each row, that position plus one: a row whose entry lies
+       below the column's start (0 for a row never met) is new to the
+       column, so the position is also the stamp, and the sums need no
+       copying out. rowSum's block holds the list of a strip's elements. */
     static_assert(sizeof(mwIndex) <= sizeof(double),
-                  "a position fits in a slot of rowSum");
-    mwIndex *rowAt = (mwIndex *)(void *)rowSum;
+                  "an element's number fits in a slot of rowSum");
+    mwIndex *const rowAt = rowStamp;
+    mwIndex *const blockList = (mwIndex *)(void *)rowSum;
 
-    mwIndex nz = 0;
+    mwIndex nz = 0, colStart = 0;
 
     /* At the start of column k the lists make room for the whole column:
        for it and one more per ten that remain, never more than the
@@ -344,8 +348,8 @@ static int sumAsSparse(mwSize m, mwSize n, mwSize nzEstimate, const double *x,
         if (!workIr || !workPr)
             mexErrMsgTxt("Error: Insufficient memory\n");
     };
-    /* Element l's part of column k: each row's sum takes w*a + sum, rows
-       new to the column are gathered in the order met. */
+    /* Element l's part of the column in hand: each row's sum takes
+       w*a + sum, rows new to the column are gathered in the order met. */
     auto addColumn = [&](mwSize l, mwSize k) {
         const double w = x[l];
         const mwIndex *ir = cellIr[l];
@@ -353,57 +357,64 @@ static int sumAsSparse(mwSize m, mwSize n, mwSize nzEstimate, const double *x,
         const mwIndex end = cellJc[l][k + 1];
         for (mwIndex p = cellJc[l][k]; p < end; p++) {
             const mwIndex r = ir[p];
-            if (rowStamp[r] <= (mwIndex)k) {   /* row r new to column k */
-                rowStamp[r] = (mwIndex)k + 1;
-                rowAt[r] = nz;
+            const mwIndex at = rowAt[r];
+            if (at <= colStart) {   /* row r new to the column */
+                rowAt[r] = nz + 1;
                 workIr[nz] = r;
                 workPr[nz++] = w * pr[p] + 0.0;   /* its sum starts at +0.0 */
             } else {
-                const mwIndex q = rowAt[r];
-                workPr[q] = w * pr[p] + workPr[q];
+                workPr[at - 1] = w * pr[p] + workPr[at - 1];
             }
         }
     };
-    auto finishColumn = [&](mwSize k) { workJc[k + 1] = nz; };
+    auto finishColumn = [&](mwSize k) {
+        workJc[k + 1] = nz;
+        colStart = nz;
+    };
 
     /* Columns are gathered a strip at a time. Reading one column start of
        every element for every column touches n arrays per column; instead
        the elements with entries in the strip (and a nonzero weight) are
        listed once, in ascending order, and each column of the strip visits
-       only those. The list sits at the top of the unused tail of workIr,
-       above everything the strip can gather, so it needs no storage of
-       its own; when it does not fit, the strip narrows, down to a single
-       column that visits every element. Each row sum meets the same terms
-       in the same order as column by column. */
+       only those. A list of up to m elements is held in rowSum's block.
+       A longer one moves to the top of the unused tail of workIr, above
+       everything the strip can gather; when it does not fit there, the
+       strip narrows, down to a single column that visits every element.
+       Each row sum meets the same terms in the same order as column by
+       column. */
     workJc[0] = 0;
     for (mwSize r = 0; r < m; r++)
-        rowStamp[r] = 0;
+        rowAt[r] = 0;
     mwSize strip = kStrip;
-    double perColumn = 0;   /* list slots a column of the last strip needed */
+    double perColumn = 0;   /* tail slots a column of the last strip needed */
     for (mwSize k0 = 0; k0 < m;) {
         makeRoom(k0);
         const mwSize free = capacity - nz;
         while (strip > 1 && (double)strip * perColumn > (double)free)
             strip /= 2;   /* would not fit */
         if (strip == 1) {   /* one column, every element */
-            mwSize held = 0;   /* the slots a list of this column needs */
+            /* the elements a list of this column holds, and the tail
+               slots it needs */
+            mwSize count = 0, held = 0;
             for (mwSize l = 0; l < n; l++)
                 if (x[l] != 0.0) {
                     const mwIndex *jc = cellJc[l];
-                    if (jc[k0] < jc[k0 + 1])
+                    if (jc[k0] < jc[k0 + 1]) {
+                        count++;
                         held += (mwSize)(jc[k0 + 1] - jc[k0]) + 1;
+                    }
                     addColumn(l, k0);
                 }
             finishColumn(k0);
             k0++;
-            perColumn = (double)held;
+            perColumn = count > m ? (double)held : 0.0;
             strip = 2;
             continue;
         }
         const mwSize k1 = m - k0 < strip ? m : k0 + strip;
         const mwSize top = capacity;
         mwSize listed = 0, need = 0;   /* need: listed + entries they hold */
-        bool fits_tail = true;
+        bool fits = true, inTail = false;
         for (mwSize l = 0; l < n; l++) {
             if (l + 8 < n)
                 PREFETCH(cellJc[l + 8] + k0);
@@ -413,25 +424,42 @@ static int sumAsSparse(mwSize m, mwSize n, mwSize nzEstimate, const double *x,
             if (jc[k0] == jc[k1])
                 continue;
             const mwSize d = (mwSize)(jc[k1] - jc[k0]) + 1;
-            if (d > free - need) {
-                fits_tail = false;
+            if (!inTail && listed == m) {   /* the block is full */
+                if (need > free) {
+                    fits = false;
+                    break;
+                }
+                for (mwSize a = 0; a < listed; a++)
+                    workIr[top - 1 - a] = blockList[a];
+                inTail = true;
+            }
+            if (inTail && d > free - need) {
+                fits = false;
                 break;
             }
             need += d;
-            workIr[top - 1 - listed++] = (mwIndex)l;
+            if (inTail)
+                workIr[top - 1 - listed++] = (mwIndex)l;
+            else
+                blockList[listed++] = (mwIndex)l;
         }
-        if (!fits_tail) {
+        if (!fits) {
             const double least = (double)free / (double)(k1 - k0);
             perColumn = perColumn > least ? perColumn : least;
             strip /= 2;
             continue;
         }
-        perColumn = (double)need / (double)(k1 - k0);
+        perColumn = inTail ? (double)need / (double)(k1 - k0) : 0.0;
         for (mwSize k = k0; k < k1; k++) {
             if (k > k0)
-                makeRoom(k);   /* keeps the list: it lies below `top` */
-            for (size_t a = 1; a <= (size_t)listed; a++)
-                addColumn((mwSize)workIr[(size_t)top - a], k);
+                makeRoom(k);   /* keeps a tail list: it lies below `top` */
+            if (inTail) {
+                for (size_t a = 1; a <= (size_t)listed; a++)
+                    addColumn((mwSize)workIr[(size_t)top - a], k);
+            } else {
+                for (mwSize a = 0; a < listed; a++)
+                    addColumn((mwSize)blockList[a], k);
+            }
             finishColumn(k);
         }
         /* The next strip: narrower when visits to listed elements (many

@@ -213,12 +213,13 @@ TEST_F(Differential, KovalinRandom)
 }
 
 // Many columns and many elements of few entries each: the strips, their
-// lists, and their narrowing when the lists have little room to spare.
+// lists (more elements than columns, and fewer), and their narrowing when
+// the lists have little room to spare.
 TEST_F(Differential, KovalinManySparseElements)
 {
     Data d(12);
-    for (size_t m : {65u, 150u, 301u}) {
-        const size_t n = 3 * m;
+    for (size_t m : {65u, 150u, 301u, 40u, 120u, 250u}) {
+        const size_t n = m < 64 || m % 2 ? 3 * m : m / 2 + 1;
         std::vector<Columns> mats;
         for (size_t l = 0; l < n; l++)
             mats.push_back(d.scattered(m, 1 + d.below(4)));
