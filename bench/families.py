@@ -8,9 +8,14 @@ does not hold, for the Octave benchmarks on problems the suite does not use:
                        then e_i*e_i' for each i, F0 a random graph's edges
   mcp_m<m>             max cut: e_i*e_i' for each i, F0 a random graph's
                        Laplacian part (density 0.1)
+  qpG_m<m>             box-constrained quadratic programs: e_i*e_i' for
+                       each i of the first half only (n = m/2), F0 the
+                       edges of a random graph (density 0.1) between the
+                       two halves
 
-Also theta at orders 250, 500 and 1000 with n about 3m, 5m and 7m, and max
-cut at orders 1000 and 2000.
+Also theta at orders 250, 500 and 1000 with n about 3m, 5m and 7m, max
+cut at orders 1000 and 2000, and the quadratic programs at order 1600 (the
+size of SDPLIB's qpG11).
 
 Usage: bench/families.py DIR   (the graphs come from a fixed seed)"""
 import os
@@ -60,6 +65,16 @@ def mcp(out, m, rnd):
     write(os.path.join(out, f"mcp_m{m}.dat-s"), m, m, ["1.0"] * m, entries)
 
 
+def qpg(out, m, rnd):
+    h = m // 2
+    e = set()
+    while len(e) < h * h // 10:
+        e.add((rnd.randrange(1, h + 1), rnd.randrange(h + 1, m + 1)))
+    entries = [(0, i, j, -0.5) for i, j in sorted(e)]
+    entries += [(i, i, i, 1.0) for i in range(1, h + 1)]
+    write(os.path.join(out, f"qpG_m{m}.dat-s"), h, m, ["1.0"] * h, entries)
+
+
 def main():
     if len(sys.argv) != 2:
         sys.exit(__doc__)
@@ -78,6 +93,7 @@ def main():
         theta(out, m, edges, rnd)
     for m in (1000, 2000):
         mcp(out, m, rnd)
+    qpg(out, 1600, rnd)
 
 
 if __name__ == "__main__":
