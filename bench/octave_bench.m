@@ -22,7 +22,8 @@ function results = octave_bench (files)
 %               its plain loops, and 2*sum(sum((W*F{i}*W).*F{j}))
 %
 %   Every time is the median of seven samples, each sample as many calls as
-%   take 20 ms or more. It prints one table a problem and returns the
+%   take 20 ms or more, and the computations of a problem are timed side by
+%   side (measure.m). It prints one table a problem and returns the
 %   times (in seconds) in a struct array. The modules must be on the path,
 %   their plain builds as kovalin_plain, brisset_plain and zandrel_plain.
   results = struct ('name', {}, 'm', {}, 'n', {}, 'times', {});
@@ -37,32 +38,34 @@ function results = octave_bench (files)
     S = full (kovalin (y, F, -1));
     W = inv (S + (max (sum (abs (S), 2)) + 1) * eye (m));
     F2 = F{min (2, n)};
-    t = struct ();
-    t.floor = measure (@() readonce (F));
     nz = nnz (kovalin (y, F));
-    t.sum_floor = measure (@() readonce (F, nz));
-    t.sum = measure (@() kovalin (y, F));
-    t.sum_plain = measure (@() kovalin_plain (y, F));
-    t.sum_builtin = measure (@() loop_sum (y, F));
-    % told the number of entries, as sdp_solve tells it: the lists never grow
-    t.sum_nz = measure (@() kovalin (y, F, nz));
-    t.sum_nz_plain = measure (@() kovalin_plain (y, F, nz));
-    t.dense = measure (@() kovalin (y, F, -1));
-    t.dense_plain = measure (@() kovalin_plain (y, F, -1));
-    t.dense_builtin = measure (@() reshape (Fstack * y, m, m));
+    % every computation of a problem side by side (measure.m), so that
+    % the machine's drift falls on all of them alike
+    names = {'floor', 'sum_floor', 'sum', 'sum_plain', 'sum_builtin', ...
+             'sum_nz', 'sum_nz_plain', 'dense', 'dense_plain', 'dense_builtin'};
+    fs = {@() readonce(F), @() readonce(F, nz), @() kovalin(y, F), ...
+          @() kovalin_plain(y, F), @() loop_sum(y, F), ...
+          ... % told the number of entries, as sdp_solve tells it
+          @() kovalin(y, F, nz), @() kovalin_plain(y, F, nz), ...
+          @() kovalin(y, F, -1), @() kovalin_plain(y, F, -1), ...
+          @() reshape(Fstack * y, m, m)};
     Fi = {F{1}, F2};
     for i = 1:2
-      t.(sprintf ('row%d', i)) = measure (@() brisset (W, Fi{i}, W, F));
-      t.(sprintf ('row%d_plain', i)) = measure (@() brisset_plain (W, Fi{i}, W, F));
-      t.(sprintf ('row%d_builtin', i)) = measure (@() 2 * (Fstack' * reshape (W' * Fi{i}' * W, [], 1)));
+      B = Fi{i};
+      names(end+1:end+3) = {sprintf('row%d', i), sprintf('row%d_plain', i), ...
+                            sprintf('row%d_builtin', i)};
+      fs(end+1:end+3) = {@() brisset(W, B, W, F), @() brisset_plain(W, B, W, F), ...
+                         @() 2 * (Fstack' * reshape (W' * B' * W, [], 1))};
     end
     pairs = {{F{1}, F2, '12'}, {F2, F2, '22'}};
     for p = 1:2
       [A, B, tag] = deal (pairs{p}{:});
-      t.(['entry' tag]) = measure (@() zandrel (W, A, W, B));
-      t.(['entry' tag '_plain']) = measure (@() zandrel_plain (W, A, W, B));
-      t.(['entry' tag '_builtin']) = measure (@() 2 * sum (sum ((W * A * W) .* B)));
+      names(end+1:end+3) = {['entry' tag], ['entry' tag '_plain'], ['entry' tag '_builtin']};
+      fs(end+1:end+3) = {@() zandrel(W, A, W, B), @() zandrel_plain(W, A, W, B), ...
+                         @() 2 * sum (sum ((W * A * W) .* B))};
     end
+    times = measure (fs);
+    t = cell2struct (num2cell (times), names, 2);
     results(end+1) = struct ('name', name, 'm', m, 'n', n, 'times', t);
     report (results(end));
   end

@@ -16,7 +16,8 @@ function results = schur_rows (files)
 %               G = W(:,I)*(F{i}(I,:)*Y); G(:).'*Fstack(:,i:n), with
 %               Fstack = [F{1}(:) ... F{n}(:)] formed beforehand
 %
-%   It prints the mean time a row of each, in ms, their ratios and a
+%   The five are timed side by side (measure.m), a row at a time. It
+%   prints the mean time a row of each, in ms, their ratios and a
 %   summary line for each goal, and returns the times. The ratio to the
 %   floor is also given over the rows of an F{i} of at most 16 entries
 %   only: a row of a large F{i}, such as theta's identity F{1}, forms a
@@ -45,13 +46,16 @@ function results = schur_rows (files)
       D = F(i:n);
       Fi = F{i};
       I = find (any (Fi, 2));
-      module = measure (@() brisset (Y, Fi, W, D) / 2);
-      floor_ = measure (@() touchfloor (D));
-      call = measure (@() touchfloor (D, Y, Fi, W));
+      % side by side, so that the machine's drift falls on all alike
+      times = measure ({@() brisset(Y, Fi, W, D) / 2, @() touchfloor(D), ...
+                        @() touchfloor(D, Y, Fi, W), ...
+                        @() brisset_plain(Y, Fi, W, D) / 2, ...
+                        @() octave_row(W, I, Fi, Y, Fstack, i, n)});
+      [module, floor_, call] = deal (times(1), times(2), times(3));
       t.module += module;
-      t.plain += measure (@() brisset_plain (Y, Fi, W, D) / 2);
+      t.plain += times(4);
       t.floor += floor_;
-      t.octave += measure (@() octave_row (W, I, Fi, Y, Fstack, i, n));
+      t.octave += times(5);
       if (nnz (Fi) <= 16)
         small.module += module;
         small.floor += floor_;
