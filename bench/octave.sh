@@ -28,6 +28,12 @@ list=""
 for f in "$@"; do
     list="$list'$(cd "$(dirname "$f")" && pwd)/$(basename "$f")',"
 done
-octave-cli --no-gui --norc --quiet --path "$out" --path "$root/bench" \
-    --path "$root/sdp_solve" --eval "octave_bench ({${list%,}}); schur_rows ({${list%,}});" 2>&1 |
-    grep -v "ignoring const execution_exception"
+# Each in an Octave of its own: the host's heap after the first one's
+# thousands of large blocks makes every later call of a module dearer
+# (the Schur rows of theta of order 500 by a third, their floor by a
+# quarter), so that its ratios would follow what ran before them.
+for script in octave_bench schur_rows; do
+    octave-cli --no-gui --norc --quiet --path "$out" --path "$root/bench" \
+        --path "$root/sdp_solve" --eval "$script ({${list%,}});" 2>&1 |
+        grep -v "ignoring const execution_exception"
+done
