@@ -3,7 +3,8 @@
 # read-once floor with Octave's mkoctfile (as build_modules does) into
 # build/octave-bench, then times them on the SDPA files given, by default
 # every problem in the data folder (or in $SDPLIB_DIR), and then the rows
-# of the Schur complement beside the touch floor (schur_rows.m).
+# of the Schur complement beside the touch floor (schur_rows.m), each
+# problem in an Octave of its own.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/deps.sh"
@@ -28,12 +29,22 @@ list=""
 for f in "$@"; do
     list="$list'$(cd "$(dirname "$f")" && pwd)/$(basename "$f")',"
 done
-# Each in an Octave of its own: the host's heap after the first one's
-# thousands of large blocks makes every later call of a module dearer
-# (the Schur rows of theta of order 500 by a third, their floor by a
-# quarter), so that its ratios would follow what ran before them.
-for script in octave_bench schur_rows; do
+# The Schur rows of each problem in an Octave of its own, then printed
+# together: the host's heap after thousands of large blocks, or a problem
+# of thousands of elements, makes every later call of a module dearer (the
+# Schur rows of theta of order 500 by a third, their floor by a quarter),
+# so that the ratios would follow what ran before them.
+run() {
     octave-cli --no-gui --norc --quiet --path "$out" --path "$root/bench" \
-        --path "$root/sdp_solve" --eval "$script ({${list%,}});" 2>&1 |
-        grep -v "ignoring const execution_exception"
+        --path "$root/sdp_solve" --eval "$1" 2>&1 |
+        { grep -v "ignoring const execution_exception" || [ $? -eq 1 ]; }
+}
+run "octave_bench ({${list%,}});"
+saved=$(mktemp -d)
+trap 'rm -rf "$saved"' EXIT
+k=0
+for f in "$@"; do
+    k=$((k + 1))
+    run "schur_rows ({'$(cd "$(dirname "$f")" && pwd)/$(basename "$f")'}, '$saved/$k.mat');"
 done
+run "schur_rows ('$saved');"

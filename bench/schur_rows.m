@@ -1,4 +1,4 @@
-function results = schur_rows (files)
+function results = schur_rows (files, saved)
 %SCHUR_ROWS time Schur complement rows: brisset beside its floor and Octave.
 %   results = schur_rows(files) reads each SDPA file of the cell array
 %   files and, with Y and W dense symmetric positive definite matrices,
@@ -23,6 +23,21 @@ function results = schur_rows (files)
 %   only: a row of a large F{i}, such as theta's identity F{1}, forms a
 %   sum of m terms for each entry of F(i:n), far above what the floor
 %   reads.
+%
+%   schur_rows(files, saved) measures and saves the results in the file
+%   saved, printing nothing; schur_rows(folder) prints together the
+%   results saved in folder as 1.mat, 2.mat, ... bench/octave.sh measures
+%   each problem so, in an Octave of its own: the host's heap after a
+%   problem of thousands of elements makes every later call dearer.
+  if (ischar (files))
+    % the results saved in the folder files, printed together
+    results = struct ('name', {}, 'm', {}, 'n', {}, 'times', {}, 'small', {});
+    for k = 1:numel (dir (fullfile (files, '*.mat')))
+      results(end+1) = load (fullfile (files, sprintf ('%d.mat', k))).results;
+    end
+    print_rows (results);
+    return;
+  end
   results = struct ('name', {}, 'm', {}, 'n', {}, 'times', {}, 'small', {});
   for f = 1:numel (files)
     F = read_sdpa (files{f});
@@ -68,7 +83,14 @@ function results = schur_rows (files)
     end
     results(end+1) = struct ('name', name, 'm', m, 'n', n, 'times', t, 'small', small);
   end
+  if (nargin > 1)
+    save ('-binary', saved, 'results');
+  else
+    print_rows (results);
+  end
+end
 
+function print_rows (results)
   printf ('\nSchur complement rows, mean ms a row\n');
   printf ('| problem | m | n | brisset | plain | touch floor | Octave | brisset / floor | small F{i}: brisset / floor | small F{i}: brisset / call floor | speed-up over Octave | floor / Octave |\n');
   printf ('|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n');
