@@ -25,9 +25,11 @@ if [ $# -eq 0 ]; then
     dir=${SDPLIB_DIR:-$root/data}
     set -- "$dir"/*.dat-s
 fi
+files=()
 list=""
 for f in "$@"; do
-    list="$list'$(cd "$(dirname "$f")" && pwd)/$(basename "$f")',"
+    files+=("$(cd "$(dirname "$f")" && pwd)/$(basename "$f")")
+    list="$list'${files[-1]}',"
 done
 # The Schur rows of each problem in an Octave of its own, then printed
 # together: the host's heap after thousands of large blocks, or a problem
@@ -43,8 +45,8 @@ run "octave_bench ({${list%,}});"
 saved=$(mktemp -d)
 trap 'rm -rf "$saved"' EXIT
 k=0
-for f in "$@"; do
+for f in "${files[@]}"; do
     k=$((k + 1))
-    run "schur_rows ({'$(cd "$(dirname "$f")" && pwd)/$(basename "$f")'}, '$saved/$k.mat');"
+    run "schur_rows ({'$f'}, '$saved/$k.mat');"
 done
 run "schur_rows ('$saved');"
