@@ -101,39 +101,90 @@ void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[])
 /* a comparison build takes another kernel with the same interface */
 #include SDPK_KERNELS
 #else
-/* The entries (p,q) of A'*B'*C for the `count` rows p (at most four) of
-   one column: row_val[p] = sum over h of A(b_cols[h],p) * btc_col[h], from
-   +0.0 and h ascending, the rows side by side. */
+#if defined(__GNUC__)
+/* A hint to the memory system: the data at p will be read soon. */
+#define PREFETCH(p) __builtin_prefetch(p)
+/* The loop that follows is unrolled whole, so that its arrays of a fixed
+   length live in registers. */
+#define UNROLLED _Pragma("GCC unroll 8")
+#else
+#define PREFETCH(p) ((void)0)
+#define UNROLLED
+#endif
+
+/* The entries (p,q) of A'*B'*C for N rows p of one column, side by side:
+   row_val[p] = sum over h of A(b_cols[h],p) * btc_col[h], from +0.0 and h
+   ascending, each row its own sum. When B uses every column, b_cols[h] is
+   h: the columns of A are then read straight through, and fetched
+   kFetchAhead values ahead, a cache line at a time. */
+static const mwSize kFetchAhead = 64;
+
+template <int N>
+static void rows_side_by_side(const mwIndex *rows, const double *a_pr,
+                              size_t m, const mwIndex *b_cols,
+                              const double *btc_col, mwSize n_b_cols,
+                              double *row_val)
+{
+    const double *a[N];
+    double v[N];
+UNROLLED
+    for (int x = 0; x < N; x++) {
+        a[x] = a_pr + (size_t)rows[x] * m;
+        v[x] = 0.0;
+    }
+    if (n_b_cols == m) {
+        mwSize h = 0;
+        for (; h + 8 <= n_b_cols; h += 8) {
+            if (h + kFetchAhead < n_b_cols)
+UNROLLED
+                for (int x = 0; x < N; x++)
+                    PREFETCH(a[x] + h + kFetchAhead);
+UNROLLED
+            for (mwSize g = h; g < h + 8; g++) {
+                const double c = btc_col[g];
+UNROLLED
+                for (int x = 0; x < N; x++)
+                    v[x] = a[x][g] * c + v[x];
+            }
+        }
+        for (; h < n_b_cols; h++) {
+            const double c = btc_col[h];
+UNROLLED
+            for (int x = 0; x < N; x++)
+                v[x] = a[x][h] * c + v[x];
+        }
+    } else {
+        for (mwSize h = 0; h < n_b_cols; h++) {
+            const mwIndex b = b_cols[h];
+            const double c = btc_col[h];
+UNROLLED
+            for (int x = 0; x < N; x++)
+                v[x] = a[x][b] * c + v[x];
+        }
+    }
+UNROLLED
+    for (int x = 0; x < N; x++)
+        row_val[rows[x]] = v[x];
+}
+
+/* Row values are formed up to kSideBySide at a time. */
+static const int kSideBySide = 8;
+
+/* The row values of the `count` rows (at most kSideBySide) of one column. */
 static void row_values(int count, const mwIndex *rows, const double *a_pr,
                        size_t m, const mwIndex *b_cols, const double *btc_col,
                        mwSize n_b_cols, double *row_val)
 {
-    if (count == 4) {
-        const double *a0 = a_pr + (size_t)rows[0] * m;
-        const double *a1 = a_pr + (size_t)rows[1] * m;
-        const double *a2 = a_pr + (size_t)rows[2] * m;
-        const double *a3 = a_pr + (size_t)rows[3] * m;
-        double v0 = 0.0, v1 = 0.0, v2 = 0.0, v3 = 0.0;
-        for (mwSize h = 0; h < n_b_cols; h++) {
-            const mwIndex b = b_cols[h];
-            const double c = btc_col[h];
-            v0 = a0[b] * c + v0;
-            v1 = a1[b] * c + v1;
-            v2 = a2[b] * c + v2;
-            v3 = a3[b] * c + v3;
-        }
-        row_val[rows[0]] = v0;
-        row_val[rows[1]] = v1;
-        row_val[rows[2]] = v2;
-        row_val[rows[3]] = v3;
-        return;
-    }
-    for (int x = 0; x < count; x++) {
-        const double *a_col = a_pr + (size_t)rows[x] * m;
-        double v = 0.0;
-        for (mwSize h = 0; h < n_b_cols; h++)
-            v = a_col[b_cols[h]] * btc_col[h] + v;
-        row_val[rows[x]] = v;
+    switch (count) {
+    case 8: rows_side_by_side<8>(rows, a_pr, m, b_cols, btc_col, n_b_cols, row_val); break;
+    case 7: rows_side_by_side<7>(rows, a_pr, m, b_cols, btc_col, n_b_cols, row_val); break;
+    case 6: rows_side_by_side<6>(rows, a_pr, m, b_cols, btc_col, n_b_cols, row_val); break;
+    case 5: rows_side_by_side<5>(rows, a_pr, m, b_cols, btc_col, n_b_cols, row_val); break;
+    case 4: rows_side_by_side<4>(rows, a_pr, m, b_cols, btc_col, n_b_cols, row_val); break;
+    case 3: rows_side_by_side<3>(rows, a_pr, m, b_cols, btc_col, n_b_cols, row_val); break;
+    case 2: rows_side_by_side<2>(rows, a_pr, m, b_cols, btc_col, n_b_cols, row_val); break;
+    case 1: rows_side_by_side<1>(rows, a_pr, m, b_cols, btc_col, n_b_cols, row_val); break;
+    default: break;
     }
 }
 
@@ -203,7 +254,7 @@ static mwSize strip_width(mwSize m, double cols)
     return width < 3 ? 1 : width;
 }
 
-/* Row values of at least this many terms are formed four at a time. */
+/* Row values of at least this many terms are formed side by side. */
 static const mwSize kWaitFrom = 8;
 
 /* An entry (p,q) of D{i} whose row value is being formed: at most
@@ -214,13 +265,6 @@ struct Waiting {
     double value;
 };
 static const int kWaiting = 32;
-
-#if defined(__GNUC__)
-/* A hint to the memory system: the data at p will be read soon. */
-#define PREFETCH(p) __builtin_prefetch(p)
-#else
-#define PREFETCH(p) ((void)0)
-#endif
 
 /* The column of entry e of an element with column starts jc: the least
    column q' >= q whose end jc[q'+1] passes e, given jc[q] <= e < jc[m].
@@ -443,11 +487,11 @@ static int compute_trace_vec(const mxArray *A, const mxArray *B,
     } else {
         const bool listed = width > 1;
         /* Where a row value is a long sum, the stale rows of a column are
-           formed four at a time (row_values): the entries that need them wait
-           in `waiting`, in the order met, until four rows are stale or the
-           list is full, and are then added to their sums in that order. An
-           entry whose row value is current is added at once while none waits,
-           so each r[i] still takes its terms in storage order. */
+           formed side by side (row_values): the entries that need them wait
+           in `waiting`, in the order met, until kSideBySide rows are stale
+           or the list is full, and are then added to their sums in that
+           order. An entry whose row value is current is added at once while
+           none waits, so each r[i] still takes its terms in storage order. */
         const bool wait_rows = n_b_cols >= kWaitFrom;
 
         for (mwSize p = 0; p < m; p++)
@@ -475,7 +519,7 @@ static int compute_trace_vec(const mxArray *A, const mxArray *B,
                 for (mwSize q = q0; q < q1; q++, tick++) {
                     /* column q of B'*C, formed at the first entry met there */
                     bool formed = false;
-                    mwIndex rows[4];   /* stale rows, their values not yet formed */
+                    mwIndex rows[kSideBySide];   /* stale rows, their values not yet formed */
                     int n_rows = 0;
                     Waiting waiting[kWaiting];
                     int n_waiting = 0;
@@ -530,7 +574,7 @@ static int compute_trace_vec(const mxArray *A, const mxArray *B,
                                 continue;
                             }
                             waiting[n_waiting++] = {i, p, pr[e]};
-                            if (n_rows == 4 || n_waiting == kWaiting)
+                            if (n_rows == kSideBySide || n_waiting == kWaiting)
                                 settle();
                         }
                     }
