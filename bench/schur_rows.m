@@ -2,8 +2,8 @@ function results = schur_rows (files, saved)
 %SCHUR_ROWS time Schur complement rows: brisset beside its floor and Octave.
 %   results = schur_rows(files) reads each SDPA file of the cell array
 %   files and, with Y and W dense symmetric positive definite matrices,
-%   times for rows i spread over 1..n of the Schur complement
-%   M(i,i:n) = trace(F{i}*W*F{j}*Y):
+%   times rows i of the Schur complement M(i,i:n) = trace(F{i}*W*F{j}*Y),
+%   row 1 and up to 15 rows spread over 2..n:
 %
 %     module    brisset(Y, F{i}, W, F(i:n)) / 2
 %     plain     the same with brisset's plain loops (brisset_plain)
@@ -17,12 +17,14 @@ function results = schur_rows (files, saved)
 %               Fstack = [F{1}(:) ... F{n}(:)] formed beforehand
 %
 %   The five are timed side by side (measure.m), a row at a time. It
-%   prints the mean time a row of each, in ms, their ratios and a
+%   prints the mean time a row of each over all n rows, as a solver forms
+%   them, in ms: row 1 counts once and each of the rows spread over 2..n
+%   for the rows of 2..n that it stands for. It prints their ratios and a
 %   summary line for each goal, and returns the times. The ratio to the
 %   floor is also given over the rows of an F{i} of at most 16 entries
-%   only: a row of a large F{i}, such as theta's identity F{1}, forms a
-%   sum of m terms for each entry of F(i:n), far above what the floor
-%   reads.
+%   only, and for row 1 alone: a row of a large F{i}, such as theta's
+%   identity F{1}, forms a sum of m terms for each entry of F(i:n), far
+%   above what the floor reads.
 %
 %   schur_rows(files, saved) measures and saves the results in the file
 %   saved, printing nothing; schur_rows(folder) prints together the
@@ -31,14 +33,14 @@ function results = schur_rows (files, saved)
 %   problem of thousands of elements makes every later call dearer.
   if (ischar (files))
     % the results saved in the folder files, printed together
-    results = struct ('name', {}, 'm', {}, 'n', {}, 'times', {}, 'small', {});
+    results = struct ('name', {}, 'm', {}, 'n', {}, 'times', {}, 'small', {}, 'first', {});
     for k = 1:numel (dir (fullfile (files, '*.mat')))
       results(end+1) = load (fullfile (files, sprintf ('%d.mat', k))).results;
     end
     print_rows (results);
     return;
   end
-  results = struct ('name', {}, 'm', {}, 'n', {}, 'times', {}, 'small', {});
+  results = struct ('name', {}, 'm', {}, 'n', {}, 'times', {}, 'small', {}, 'first', {});
   for f = 1:numel (files)
     F = read_sdpa (files{f});
     n = numel (F);
@@ -54,10 +56,16 @@ function results = schur_rows (files, saved)
     for i = 1:n
       Fstack(:, i) = F{i}(:);
     end
-    rows_ = unique (round (linspace (1, n, min (n, 16))));
+    % row 1, and rows spread over 2..n, each standing for as many rows
+    rest = unique (round (linspace (2, n, min (n - 1, 15))));
+    rows_ = [1, rest];
+    weight = [1, repmat((n - 1) / max (numel (rest), 1), 1, numel (rest))];
     t = struct ('module', 0, 'plain', 0, 'floor', 0, 'octave', 0);
     small = struct ('module', 0, 'floor', 0, 'call', 0, 'rows', 0);
-    for i = rows_
+    first = struct ('module', 0, 'floor', 0);
+    for r = 1:numel (rows_)
+      i = rows_(r);
+      w = weight(r);
       D = F(i:n);
       Fi = F{i};
       I = find (any (Fi, 2));
@@ -67,21 +75,25 @@ function results = schur_rows (files, saved)
                         @() brisset_plain(Y, Fi, W, D) / 2, ...
                         @() octave_row(W, I, Fi, Y, Fstack, i, n)});
       [module, floor_, call] = deal (times(1), times(2), times(3));
-      t.module += module;
-      t.plain += times(4);
-      t.floor += floor_;
-      t.octave += times(5);
+      if (i == 1)
+        first = struct ('module', module, 'floor', floor_);
+      end
+      t.module += w * module;
+      t.plain += w * times(4);
+      t.floor += w * floor_;
+      t.octave += w * times(5);
       if (nnz (Fi) <= 16)
-        small.module += module;
-        small.floor += floor_;
-        small.call += call;
+        small.module += w * module;
+        small.floor += w * floor_;
+        small.call += w * call;
         small.rows += 1;
       end
     end
     for k = fieldnames (t).'
-      t.(k{1}) = t.(k{1}) / numel (rows_);
+      t.(k{1}) = t.(k{1}) / n;
     end
-    results(end+1) = struct ('name', name, 'm', m, 'n', n, 'times', t, 'small', small);
+    results(end+1) = struct ('name', name, 'm', m, 'n', n, 'times', t, 'small', small, ...
+                             'first', first);
   end
   if (nargin > 1)
     save ('-binary', saved, 'results');
@@ -91,15 +103,15 @@ function results = schur_rows (files, saved)
 end
 
 function print_rows (results)
-  printf ('\nSchur complement rows, mean ms a row\n');
-  printf ('| problem | m | n | brisset | plain | touch floor | Octave | brisset / floor | small F{i}: brisset / floor | small F{i}: brisset / call floor | speed-up over Octave | floor / Octave |\n');
-  printf ('|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n');
+  printf ('\nSchur complement rows, mean ms a row over all n rows\n');
+  printf ('| problem | m | n | brisset | plain | touch floor | Octave | brisset / floor | small F{i}: brisset / floor | small F{i}: brisset / call floor | row 1: brisset / floor | speed-up over Octave | floor / Octave |\n');
+  printf ('|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n');
   for r = results
     t = r.times;
-    printf ('| %s | %d | %d | %.3f | %.3f | %.3f | %.3f | %.2f | %s | %s | %.2f | %.2f |\n', r.name, r.m, r.n, ...
+    printf ('| %s | %d | %d | %.3f | %.3f | %.3f | %.3f | %.2f | %s | %s | %.2f | %.2f | %.2f |\n', r.name, r.m, r.n, ...
             1e3 * [t.module t.plain t.floor t.octave], t.module / t.floor, ...
             small_ratio (r, r.small.floor), small_ratio (r, r.small.call), ...
-            t.octave / t.module, t.floor / t.octave);
+            r.first.module / r.first.floor, t.octave / t.module, t.floor / t.octave);
   end
 
   % the goals
