@@ -112,13 +112,14 @@ void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[])
 #define UNROLLED
 #endif
 
+/* How far ahead the columns of A are fetched, in values. */
+static const mwSize kFetchAhead = 64;
+
 /* The entries (p,q) of A'*B'*C for N rows p of one column, side by side:
    row_val[p] = sum over h of A(b_cols[h],p) * btc_col[h], from +0.0 and h
    ascending, each row its own sum. When B uses every column, b_cols[h] is
    h: the columns of A are then read straight through, and fetched
    kFetchAhead values ahead, a cache line at a time. */
-static const mwSize kFetchAhead = 64;
-
 template <int N>
 static void rows_side_by_side(const mwIndex *rows, const double *a_pr,
                               size_t m, const mwIndex *b_cols,
