@@ -62,7 +62,6 @@ function results = schur_rows (files, saved)
     weight = [1, repmat((n - 1) / max (numel (rest), 1), 1, numel (rest))];
     t = struct ('module', 0, 'plain', 0, 'floor', 0, 'octave', 0);
     small = struct ('module', 0, 'floor', 0, 'call', 0, 'rows', 0);
-    first = struct ('module', 0, 'floor', 0);
     for r = 1:numel (rows_)
       i = rows_(r);
       w = weight(r);

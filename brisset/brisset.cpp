@@ -176,6 +176,7 @@ static void row_values(int count, const mwIndex *rows, const double *a_pr,
                        size_t m, const mwIndex *b_cols, const double *btc_col,
                        mwSize n_b_cols, double *row_val)
 {
+    static_assert(kSideBySide == 8, "a case for each count up to kSideBySide");
     switch (count) {
     case 8: rows_side_by_side<8>(rows, a_pr, m, b_cols, btc_col, n_b_cols, row_val); break;
     case 7: rows_side_by_side<7>(rows, a_pr, m, b_cols, btc_col, n_b_cols, row_val); break;
