@@ -133,7 +133,7 @@ UNROLLED
         a[x] = a_pr + (size_t)rows[x] * m;
         v[x] = 0.0;
     }
-    if (n_b_cols == m) {
+    if ((size_t)n_b_cols == m) {
         mwSize h = 0;
         for (; h + 8 <= n_b_cols; h += 8) {
             if (h + kFetchAhead < n_b_cols)
@@ -192,7 +192,11 @@ static void row_values(int count, const mwIndex *rows, const double *a_pr,
 
 /* Column q of B'*C at the columns of B in use: btc_col[h] = sum over the
    entries f of column b_cols[h], in storage order, of B(f) * C(row f, q),
-   from +0.0. Four columns of B side by side, each with its own sum. */
+   from +0.0. Four columns of B side by side, each with its own sum. When
+   B is full (b_full: it stores all m*m entries, each column's rows
+   0..m-1 in order), entry t of column h lies t places after
+   b_jc[0] + h*m, and these are the sums of the row values, B's columns
+   taking the place of A's and C's column that of B'*C's. */
 #if defined(__GNUC__)
 __attribute__((noinline))   /* inlined, its sums go through the stack */
 #elif defined(_MSC_VER)
@@ -200,10 +204,19 @@ __declspec(noinline)
 #endif
 static void btc_column(const double *c_col, const double *b_pr,
                        const mwIndex *b_ir, const mwIndex *b_jc,
-                       const mwIndex *b_cols, mwSize n_b_cols,
+                       const mwIndex *b_cols, mwSize n_b_cols, bool b_full,
                        double *btc_col)
 {
     mwSize h = 0;
+    if (b_full) {
+        const double *b_first = b_pr + b_jc[0];
+        for (; h + kSideBySide <= n_b_cols; h += kSideBySide)
+            rows_side_by_side<kSideBySide>(b_cols + h, b_first, n_b_cols, b_cols,
+                                           c_col, n_b_cols, btc_col);
+        row_values((int)(n_b_cols - h), b_cols + h, b_first, n_b_cols, b_cols,
+                   c_col, n_b_cols, btc_col);
+        return;
+    }
     for (; h + 4 <= n_b_cols; h += 4) {
         mwIndex f0 = b_jc[b_cols[h]], f1 = b_jc[b_cols[h + 1]];
         mwIndex f2 = b_jc[b_cols[h + 2]], f3 = b_jc[b_cols[h + 3]];
@@ -317,7 +330,8 @@ static const mwIndex kFewEntries = 16;
 static void traces_by_element(const double *a_pr, const double *c_pr,
                               const double *b_pr, const mwIndex *b_ir,
                               const mwIndex *b_jc, const mwIndex *b_cols,
-                              mwSize n_b_cols, mwIndex *const *cell_jc,
+                              mwSize n_b_cols, bool b_full,
+                              mwIndex *const *cell_jc,
                               mwIndex *const *cell_ir, double *const *cell_pr,
                               mwSize m, mwSize k, double *btc_col,
                               mwIndex *row_stamp, double *row_val, double *r)
@@ -365,7 +379,7 @@ static void traces_by_element(const double *a_pr, const double *c_pr,
             const mwIndex end = jc[q + 1];
             if (btc_q != q) {
                 btc_column(c_pr + (size_t)q * mm, b_pr, b_ir, b_jc, b_cols,
-                           n_b_cols, btc_col);
+                           n_b_cols, b_full, btc_col);
                 btc_q = q;
             }
             const mwIndex stamp = (mwIndex)q + 1;
@@ -474,6 +488,20 @@ static int compute_trace_vec(const mxArray *A, const mxArray *B,
     for (mwSize j = 0; j < m; j++)
         if (b_jc[j] < b_jc[j + 1])
             b_cols[n_b_cols++] = (mwIndex)j;
+    /* Is B full, every column holding rows 0..m-1 in order (gpp's
+       all-ones matrix)? Reading its row indices once costs m*m steps
+       against the m*m of each column of B'*C. */
+    bool b_full = n_b_cols == m;
+    for (mwSize j = 0; b_full && j < m; j++)
+        b_full = (size_t)(b_jc[j + 1] - b_jc[j]) == mm;
+    for (mwSize j = 0; b_full && j < m; j++) {
+        const mwIndex *ir = b_ir + b_jc[j];
+        for (mwSize t = 0; t < m; t++)
+            if (ir[t] != (mwIndex)t) {
+                b_full = false;
+                break;
+            }
+    }
 
     /* The columns are taken a strip at a time. A strip first lists in
        d_cols the elements that hold entries in it, up to m of them at a
@@ -484,8 +512,9 @@ static int compute_trace_vec(const mxArray *A, const mxArray *B,
        sums keep their order. */
     const mwSize width = strip_width(m, used / (double)kk);
     if (by_element(m, k, entries, (double)(b_jc[m] - b_jc[0]), n_b_cols, width)) {
-        traces_by_element(a_pr, c_pr, b_pr, b_ir, b_jc, b_cols, n_b_cols, cell_jc,
-                          cell_ir, cell_pr, m, k, btc_col, row_stamp, row_val, r);
+        traces_by_element(a_pr, c_pr, b_pr, b_ir, b_jc, b_cols, n_b_cols, b_full,
+                          cell_jc, cell_ir, cell_pr, m, k, btc_col, row_stamp,
+                          row_val, r);
     } else {
         const bool listed = width > 1;
         /* Where a row value is a long sum, the stale rows of a column are
@@ -544,7 +573,7 @@ static int compute_trace_vec(const mxArray *A, const mxArray *B,
                             continue;
                         if (!formed) {
                             btc_column(c_pr + (size_t)q * mm, b_pr, b_ir, b_jc,
-                                       b_cols, n_b_cols, btc_col);
+                                       b_cols, n_b_cols, b_full, btc_col);
                             formed = true;
                         }
                         const mwIndex *ir = cell_ir[i];

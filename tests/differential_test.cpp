@@ -7,6 +7,7 @@
 #include "sdpa.h"
 #include "support.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -367,6 +368,40 @@ TEST_F(Differential, BrissetManySmallElements)
                 what + ", B of one entry a column");
         Compare(kBrisset, {A, standin::sparse(m, m, d.columns(m, 0.9, true, true)), C, DD},
                 what + ", B nearly dense");
+        standin::release_all();
+    }
+}
+
+// B storing every entry of every column (gpp's all-ones F{1}), and Bs that
+// only look full: a column's rows out of order, a row twice in a column of
+// m entries, one entry short. D holds a full element beside small ones, so
+// both the strips and the elements one by one meet B; m below, at and past
+// the side-by-side count.
+TEST_F(Differential, BrissetFullB)
+{
+    Data d(26);
+    for (size_t m : {1u, 2u, 7u, 8u, 9u, 17u, 64u}) {
+        const std::string what = "m " + std::to_string(m);
+        const Columns full = d.columns(m, 1.0, false, false);
+        std::vector<Columns> looks{d.columns(m, 1.0, false, false),
+                                   d.columns(m, 1.0, false, false), full};
+        std::reverse(looks[0][m - 1].begin(), looks[0][m - 1].end());
+        looks[1][m / 2][0].row = looks[1][m / 2][m - 1].row;
+        looks[2][m - 1].pop_back();
+        // no NaN or infinity: with B full, one would reach every trace
+        const mxArray *A = d.dense(m, false), *C = d.dense(m, false);
+        std::vector<Columns> D{d.columns(m, 1.0, false, false)};
+        for (size_t i = 0; i < 3 * m; i++)
+            D.push_back(d.scattered(m, 1 + d.below(3)));
+        const mxArray *in_strips = cell_of(D, m);
+        D.resize(1);
+        const mxArray *alone = cell_of(D, m), *small = cell_of({d.scattered(m, 2)}, m);
+        for (const mxArray *DD : {in_strips, alone, small}) {
+            Compare(kBrisset, {A, standin::sparse(m, m, full), C, DD}, what + ", B full");
+            for (size_t l = m > 1 ? 0 : 2; l < looks.size(); l++)
+                Compare(kBrisset, {A, standin::sparse(m, m, looks[l]), C, DD},
+                        what + ", B that looks full, case " + std::to_string(l));
+        }
         standin::release_all();
     }
 }
