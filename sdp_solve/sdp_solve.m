@@ -48,7 +48,8 @@ function [x, Y, info] = sdp_solve (varargin)
 %                expressions; with the modules, a nearly dense F{i} (more
 %                than m*m/8 entries) of order 100 or more has its traces
 %                and its row of the Schur complement formed by dense
-%                products, which brisset's fixed order of sums cannot match
+%                products, which an optimised BLAS makes faster than
+%                brisset's fixed order of sums
 %
 %   [x, Y, info] = sdp_solve(file) and sdp_solve(file, opts) read the
 %   problem from a file in SDPA sparse format (see read_sdpa).
