@@ -490,17 +490,14 @@ static int compute_trace_vec(const mxArray *A, const mxArray *B,
             b_cols[n_b_cols++] = (mwIndex)j;
     /* Is B full, every column holding rows 0..m-1 in order (gpp's
        all-ones matrix)? Reading its row indices once costs m*m steps
-       against the m*m of each column of B'*C. */
+       against the m*m of each column of B'*C; a column's rows are read
+       only once it is known to hold m entries. */
     bool b_full = n_b_cols == m;
-    for (mwSize j = 0; b_full && j < m; j++)
-        b_full = (size_t)(b_jc[j + 1] - b_jc[j]) == mm;
     for (mwSize j = 0; b_full && j < m; j++) {
+        b_full = (size_t)(b_jc[j + 1] - b_jc[j]) == mm;
         const mwIndex *ir = b_ir + b_jc[j];
-        for (mwSize t = 0; t < m; t++)
-            if (ir[t] != (mwIndex)t) {
-                b_full = false;
-                break;
-            }
+        for (mwSize t = 0; b_full && t < m; t++)
+            b_full = ir[t] == (mwIndex)t;
     }
 
     /* The columns are taken a strip at a time. A strip first lists in
