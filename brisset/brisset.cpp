@@ -15,6 +15,7 @@
 #include "mexhost.h"
 
 #include <limits>
+#include <stdint.h>
 #include <stdio.h>
 
 static int compute_trace_vec(const mxArray *A, const mxArray *B,
@@ -72,6 +73,22 @@ void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[])
     if (!mxIsDouble(prhs[1]))
         mexErrMsgTxt("Error: Input 2 is expected to be a double matrix\n");
 
+    /* An element m rows high is m columns wide when it holds m*m entries
+       in all. Octave has that count at hand, but the first time an
+       element is asked for its columns it allocates a block for its
+       dimensions and enters it in its tables: about a quarter of what
+       the host spends on an element of a few entries. With 64-bit counts
+       and m below 2^32, m*m does not wrap, and a host's count m*N could
+       wrap around to m*m only for N above 2^64/m: more column starts than
+       any machine holds beside A's m*m doubles (Octave raises an error of
+       its own first). Were such an element taken, its first m columns
+       would be read, all within its storage. A 32-bit count wraps within
+       reach, and at order 0 every count is 0: there the columns are
+       asked for. */
+    const bool by_count =
+        m != 0 && std::numeric_limits<size_t>::digits >= 64 &&
+        m <= std::numeric_limits<uint32_t>::max();
+    const size_t entries_of_m = by_count ? m * m : 0;
     for (mwSize i = 0; i < k; i++) {
         const mxArray *E = mxGetCell(D, (mwIndex)i);
         if (!E) {
@@ -80,7 +97,10 @@ void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[])
             mexErrMsgTxt(msg);
         }
         if (!mxIsNumeric(E) || mxIsComplex(E) || !mxIsDouble(E) ||
-            mxGetM(E) != m || mxGetN(E) != m || !mxIsSparse(E)) {
+            mxGetM(E) != m ||
+            (by_count ? mxGetNumberOfElements(E) != entries_of_m
+                      : mxGetN(E) != m) ||
+            !mxIsSparse(E)) {
             snprintf(msg, sizeof msg, "Error: All element of the cell array "
                      "should be sparse matrices %ux%u (%u not).\n",
                      (unsigned)m, (unsigned)m, (unsigned)(i + 1));

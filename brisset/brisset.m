@@ -92,4 +92,8 @@ end
 %!error <^brisset: Error: All element of the cell array should be sparse matrices 2x2 \(1 not\)\.$> brisset (A, B, C, {eye(2)})
 %!error <^brisset: Error: All element of the cell array should be sparse matrices 2x2 \(3 not\)\.$> brisset (A, B, C, {I, I, speye(3)})
 %!error <^brisset: Error: All element of the cell array should be sparse matrices 2x2 \(1 not\)\.$> brisset (A, B, C, {I * 1i})
+%!error <^brisset: Error: All element of the cell array should be sparse matrices 2x2 \(2 not\)\.$> brisset (A, B, C, {I, sparse(2, 3)})
+%!error <^brisset: Error: All element of the cell array should be sparse matrices 2x2 \(1 not\)\.$> brisset (A, B, C, {sparse(2, 1)})
+%!error <^brisset: Error: All element of the cell array should be sparse matrices 2x2 \(1 not\)\.$> brisset (A, B, C, {ones(2, 1, 2)})
+%!error <^brisset: Error: All element of the cell array should be sparse matrices 0x0 \(2 not\)\.$> brisset (zeros (0), sparse (0, 0), zeros (0), {sparse(0, 0), sparse(0, 2)})
 %!error <^brisset: Error: All element of the cell array should be sparse matrices 2x2 \(1 not\)\.$> brisset (A, B, C, {I == 1})

@@ -110,6 +110,7 @@ MEXHOST_IMPORT void mexErrMsgTxt(const char *text);
 /* libmx: queries */
 MEXHOST_IMPORT size_t mxGetM(const mxArray *a);
 MEXHOST_IMPORT size_t mxGetN(const mxArray *a);
+MEXHOST_IMPORT size_t mxGetNumberOfElements(const mxArray *a);
 MEXHOST_IMPORT bool mxIsNumeric(const mxArray *a);
 MEXHOST_IMPORT bool mxIsComplex(const mxArray *a);
 MEXHOST_IMPORT bool mxIsSparse(const mxArray *a);

@@ -190,6 +190,7 @@ extern "C" {
 
 size_t mxGetM(const mxArray *a) { return a->m; }
 size_t mxGetN(const mxArray *a) { return a->n; }
+size_t mxGetNumberOfElements(const mxArray *a) { return a->m * a->n; }
 
 bool mxIsNumeric(const mxArray *a)
 {

@@ -128,6 +128,19 @@ INSTANTIATE_TEST_SUITE_P(Table, BrissetRejects, ::testing::Values(
     Rejected{"SmallerElement", [] { auto v = sound3();
              v[3] = cells({eye_sparse(3), eye_sparse(2)}); return v; },
              element_message(3, 2)},
+    // An element of m rows is told by its count of entries to be m wide.
+    Rejected{"ElementAColumnShort", [] { auto v = sound3();
+             v[3] = cells({eye_sparse(3), standin::sparse(3, 2, Columns(2))});
+             return v; }, element_message(3, 2)},
+    Rejected{"ElementAColumnOver", [] { auto v = sound3();
+             v[3] = cells({standin::sparse(3, 4, Columns(4))}); return v; },
+             element_message(3, 1)},
+    Rejected{"ElementOfNoRowsButTwoColumns", [] {
+             return In{standin::dense(0, 0), standin::sparse(0, 0, {}),
+                       standin::dense(0, 0),
+                       cells({standin::sparse(0, 0, {}),
+                              standin::sparse(0, 2, Columns(2))})}; },
+             element_message(0, 2)},
     Rejected{"ComplexElement", [] { auto v = sound3();
              v[3] = cells({standin::sparse_complex(3, 3, Columns(3))}); return v; },
              element_message(3, 1)},
