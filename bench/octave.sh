@@ -20,6 +20,8 @@ for m in kovalin brisset zandrel; do
 done
 mkoctfile --mex -I"$root/host" "$root/bench/readonce.cpp" -o "$out/readonce.mex"
 mkoctfile --mex -I"$root/host" "$root/bench/touchfloor.cpp" -o "$out/touchfloor.mex"
+mkoctfile --mex -I"$root/host" -DTOUCHFLOOR_ASKS_COLUMNS "$root/bench/touchfloor.cpp" \
+    -o "$out/touchfloor_columns.mex"
 rm -f "$out"/*.o
 if [ $# -eq 0 ]; then
     dir=${SDPLIB_DIR:-$root/data}
