@@ -1,4 +1,4 @@
-function results = solve_bench (names, figure_file)
+function results = solve_bench (names, figure_file, saved)
 %SOLVE_BENCH sdp_solve on SDPLIB problems, with the modules and with Octave.
 %   results = solve_bench(names) solves each SDPLIB problem of the cell
 %   array names (see sdplib_file) with opts.kernels = 'modules' and
@@ -13,7 +13,28 @@ function results = solve_bench (names, figure_file)
 %   time; then the speed-ups of the modules over the Octave expressions.
 %
 %   solve_bench(names, figure_file) also draws the speed-ups per problem
-%   into the PNG file figure_file.
+%   into the PNG file figure_file (none when figure_file is '').
+%
+%   solve_bench(names, '', saved) measures and saves the table's rows in
+%   the file saved, printing nothing; solve_bench(folder, figure_file)
+%   prints together, and draws, the rows saved in folder as 1.mat, 2.mat,
+%   ... bench/solve.sh solves each problem so, in an Octave of its own:
+%   the host's heap after the problems before makes every later call of
+%   a module dearer, and the whole solves of order 100 to 250 by up to
+%   half.
+  if (nargin < 2)
+    figure_file = '';
+  end
+  if (ischar (names))
+    % the rows saved in the folder names, printed together
+    rows_ = {};
+    for k = 1:numel (dir (fullfile (names, '*.mat')))
+      rows_ = [rows_; load(fullfile (names, sprintf ('%d.mat', k))).rows_];
+    end
+    print_table (rows_, figure_file);
+    results = [];
+    return;
+  end
   rows_ = {};
   results = struct ('name', {}, 'm', {}, 'n', {}, 'value', {}, 'modules', {}, 'octave', {});
   opts = struct ('verbose', false);
@@ -51,14 +72,21 @@ function results = solve_bench (names, figure_file)
                        i.schur_time, o.schur_time, o.schur_time / i.schur_time, o.time / i.time};
     fprintf (stderr, '%s done: %.1f s and %.1f s\n', name, i.time, o.time);
   end
+  if (nargin > 2)
+    save ('-binary', saved, 'rows_');
+  else
+    print_table (rows_, figure_file);
+  end
+end
 
+function print_table (rows_, figure_file)
   fprintf ('| problem | m | n | SDPLIB | pobj | dobj | digits | agrees | status | it (mod/oct) | solve mod (s) | solve oct (s) | Schur mod (s) | Schur oct (s) | Schur speed-up | solve speed-up |\n');
   fprintf ('|---|---:|---:|---|---:|---:|---:|---|---|---:|---:|---:|---:|---:|---:|---:|\n');
   for k = 1:size (rows_, 1)
     fprintf ('| %s | %d | %d | %s | %.8e | %.8e | %s | %s | %s | %d / %d | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f |\n', rows_{k, :});
   end
 
-  if (nargin > 1)
+  if (! isempty (figure_file))
     draw_speedups (rows_(:, 1), cell2mat (rows_(:, 16)), cell2mat (rows_(:, 17)), figure_file);
   end
 end
