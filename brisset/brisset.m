@@ -25,8 +25,9 @@
 %   plain Octave with the matrices stacked as columns of one sparse matrix,
 %   Fstack = [F{1}(:) ... F{n}(:)]: G = W(:,I)*(F{i}(I,:)*W) over the rows I
 %   where F{i} holds entries, then G(:).'*Fstack. On SDPLIB's theta3 (order
-%   150, n = 1106) the floor takes about four and a half times as long as
-%   that row, on average over its rows; see BENCHMARKS.md.
+%   150, n = 1106) the floor takes about two and a half times as long as
+%   that row, on average over its rows; at order 1000 with n = 7m brisset's
+%   rows are about 1.2 times as fast as it. See BENCHMARKS.md.
 %
 %   The messages call A, B and C symmetric matrices, but only their class,
 %   shape and storage kind are tested.
