@@ -36,19 +36,8 @@ done
 # The Schur rows of each problem in an Octave of its own, then printed
 # together: the host's heap after thousands of large blocks, or a problem
 # of thousands of elements, makes every later call of a module dearer (the
-# Schur rows of theta of order 500 by a third, their floor by a quarter),
-# so that the ratios would follow what ran before them.
-run() {
-    octave-cli --no-gui --norc --quiet --path "$out" --path "$root/bench" \
-        --path "$root/sdp_solve" --eval "$1" 2>&1 |
-        { grep -v "ignoring const execution_exception" || [ $? -eq 1 ]; }
-}
-run "octave_bench ({${list%,}});"
-saved=$(mktemp -d)
-trap 'rm -rf "$saved"' EXIT
-k=0
-for f in "${files[@]}"; do
-    k=$((k + 1))
-    run "schur_rows ({'$f'}, '$saved/$k.mat');"
-done
-run "schur_rows ('$saved');"
+# Schur rows of theta of order 500 by a third, their floor by a quarter).
+modules=$out
+. "$root/bench/octave_runs.sh"
+octave_run "octave_bench ({${list%,}});"
+each_alone "schur_rows ({'@ITEM@'}, '@SAVED@');" "schur_rows ('@SAVED@');" "${files[@]}"

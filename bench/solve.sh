@@ -14,19 +14,8 @@ if [ $# -eq 0 ]; then
         set -- "$@" "$(basename "$f" .dat-s)"
     done
 fi
-# Each problem in an Octave of its own, then printed together: the host's
-# heap after the problems before makes every later call of a module
-# dearer, so that a problem's speed-up would follow what ran before it.
-run() {
-    octave-cli --no-gui --norc --quiet --path "$root/build/octave" --path "$root/sdp_solve" \
-        --path "$root/bench" --eval "$1" 2>&1 |
-        { grep --line-buffered -v "ignoring const execution_exception" || [ $? -eq 1 ]; }
-}
-saved=$(mktemp -d)
-trap 'rm -rf "$saved"' EXIT
-k=0
-for name in "$@"; do
-    k=$((k + 1))
-    run "solve_bench ({'$name'}, '', '$saved/$k.mat');"
-done
-run "solve_bench ('$saved', '$root/bench/solve_speedups.png');"
+# each problem in an Octave of its own, then printed together
+modules=$root/build/octave
+. "$root/bench/octave_runs.sh"
+each_alone "solve_bench ({'@ITEM@'}, '', '@SAVED@');" \
+    "solve_bench ('@SAVED@', '$root/bench/solve_speedups.png');" "$@"
