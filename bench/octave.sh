@@ -18,6 +18,8 @@ for m in kovalin brisset zandrel; do
     mkoctfile --mex -I"$root/host" "-DSDPK_KERNELS=\\\"$root/bench/plain_$m.h\\\"" \
         "$root/$m/$m.cpp" -o "$out/${m}_plain.mex"
 done
+mkoctfile --mex -I"$root/host" "-DSDPK_KERNELS=\\\"$root/bench/floor_brisset.h\\\"" \
+    "$root/brisset/brisset.cpp" -o "$out/brisset_floor.mex"
 mkoctfile --mex -I"$root/host" "$root/bench/readonce.cpp" -o "$out/readonce.mex"
 mkoctfile --mex -I"$root/host" "$root/bench/touchfloor.cpp" -o "$out/touchfloor.mex"
 mkoctfile --mex -I"$root/host" -DTOUCHFLOOR_ASKS_COLUMNS "$root/bench/touchfloor.cpp" \
