@@ -574,9 +574,14 @@ static int compute_trace_vec(const mxArray *A, const mxArray *B,
                     auto settle = [&] {
                         row_values(n_rows, rows, a_pr, mm, b_cols, btc_col,
                                    n_b_cols, row_val);
-                        for (int w = 0; w < n_waiting; w++) {
-                            const Waiting &x = waiting[w];
-                            r[x.i] = row_val[x.p] * x.value + r[x.i];
+                        /* the terms of one element follow each other:
+                           its sum is held while they go */
+                        for (int w = 0; w < n_waiting;) {
+                            const mwSize i = waiting[w].i;
+                            double s = r[i];
+                            for (; w < n_waiting && waiting[w].i == i; w++)
+                                s = row_val[waiting[w].p] * waiting[w].value + s;
+                            r[i] = s;
                         }
                         n_rows = 0;
                         n_waiting = 0;
@@ -612,19 +617,29 @@ static int compute_trace_vec(const mxArray *A, const mxArray *B,
                             r[i] = s;
                             continue;
                         }
+                        /* r[i] is held in s while no entry waits: the
+                           first entry to wait writes it back, since the
+                           waiting terms are added to r[i] itself */
+                        double s = r[i];
                         for (; e < end; e++) {
                             const mwIndex p = ir[e];
                             if (row_stamp[p] <= tick) {
                                 row_stamp[p] = tick + 1;
                                 rows[n_rows++] = p;
                             } else if (n_waiting == 0) {
-                                r[i] = row_val[p] * pr[e] + r[i];
+                                s = row_val[p] * pr[e] + s;
                                 continue;
                             }
+                            if (n_waiting == 0)
+                                r[i] = s;
                             waiting[n_waiting++] = {i, p, pr[e]};
-                            if (n_rows == kSideBySide || n_waiting == kWaiting)
+                            if (n_rows == kSideBySide || n_waiting == kWaiting) {
                                 settle();
+                                s = r[i];
+                            }
                         }
+                        if (n_waiting == 0)
+                            r[i] = s;
                     }
                     settle();
                 }
