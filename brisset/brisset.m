@@ -27,7 +27,7 @@
 %   where F{i} holds entries, then G(:).'*Fstack. On SDPLIB's theta3 (order
 %   150, n = 1106) the floor takes about two and a half times as long as
 %   that row, on average over its rows; at order 1000 with n = 7m brisset's
-%   rows are about 1.2 times as fast as it. See BENCHMARKS.md.
+%   rows are about as fast as it. See BENCHMARKS.md.
 %
 %   The messages call A, B and C symmetric matrices, but only their class,
 %   shape and storage kind are tested.
