@@ -19,11 +19,16 @@ static int compute_trace_vec(const mxArray *A, const mxArray *B,
     if (m == 0)
         return 0;
 
+    /* b_cols, d_cols, btc_col, row_stamp, row_val and the three tables */
+    const size_t bytes[8] = {
+        (size_t)m * sizeof(mwIndex), (size_t)m * sizeof(mwIndex),
+        (size_t)m * sizeof(double), (size_t)m * sizeof(mwIndex),
+        (size_t)m * sizeof(double), (size_t)k * sizeof(mwIndex *),
+        (size_t)k * sizeof(mwIndex *), (size_t)k * sizeof(double *)};
     void *work[8];
     bool granted = true;
     for (int w = 0; w < 8; w++) {
-        work[w] = mxMalloc(w < 5 ? (size_t)m * sizeof(mwIndex)
-                                 : (size_t)k * sizeof(void *));
+        work[w] = mxMalloc(bytes[w]);
         granted = granted && work[w];
     }
     if (!granted)
