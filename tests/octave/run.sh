@@ -9,6 +9,10 @@ out=$root/build/octave
 modules="brisset kovalin zandrel"
 "$root/scripts/build-octave.sh" $modules
 tests="$modules sdp_solve read_sdpa sdplib_file sdplib_value help_texts build_elsewhere package_install weighted_sums hessian_rows hessian_entries"
+# the solver's own parts, each tested from its private folder
+for f in "$root"/sdp_solve/private/*.m; do
+    grep -q '^%!' "$f" && tests="$tests $root/sdp_solve/private/$(basename "$f" .m)"
+done
 args=$(printf "'%s'," $tests)
 octave-cli --no-gui --norc --quiet \
     --path "$out" --path "$root" --path "$root/sdp_solve" --path "$root/examples" --path "$root/tests/octave" \

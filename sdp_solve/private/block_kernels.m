@@ -1,0 +1,147 @@
+function K = block_kernels (F, kind, C)
+% The inner work of one block, whose constraint matrices (the parts of
+% the F{i} that touch it) are the cell F, with the modules or with plain
+% expressions:
+%   K.sum(x)       x(1)*F{1} + ... + x(k)*F{k}, sparse unless nearly full
+%   K.traces(A, G) the vector of F{i}.(A*G), A symmetric ([] for I)
+%   K.schur(Y, W)  M(i,j) = trace(F{i}*W*F{j}*Y)
+% A block of order kron_order or less does all three with either kind as
+% products with Fstack = [F{1}(:) ... F{k}(:)], its Schur complement as
+% Fstack'*kron(Y, W)*Fstack: there a call of a module costs the host more
+% to hand over the F{i} than the call's arithmetic, and the blocks of a
+% problem with many small blocks share most of their F{i}, so that each
+% F{i} is handed over once for each block it touches.
+  k = numel (F);
+  if (k == 0)
+    K.sum = @(x) [];
+    K.traces = @(A, G) zeros (0, 1);
+    K.schur = @(Y, W) zeros (0);
+    return;
+  end
+  m = size (F{1}, 1);
+  if (m <= C.kron_order)
+    Fstack = stack (F);
+    K.sum = @(x) reshape (Fstack * x, m, m);
+    K.traces = @(A, G) full (Fstack.' * reshape (times_ (A, G), [], 1));
+    K.schur = @(Y, W) schur_kron (Fstack, Y, W);
+  elseif (strcmp (kind, 'modules'))
+    I = full (eye (m));
+    E = speye (m);
+    % kovalin is told how many entries the sum stores, so that its work
+    % lists hold the sum from the start and never grow; a sum that is
+    % nearly full (gpp's) comes back as a full matrix at once
+    nz = sum_entries (F);
+    if (nz > C.nearly_full * m * m)
+      nz = -1;
+    end
+    K.sum = @(x) kovalin (x, F, nz);
+    % a nearly full F{i} of a large block (gpp's all-ones matrix) makes
+    % brisset form a sum of m terms for each of its m*m entries, in its
+    % traces and in its row of the Schur complement: those are dense
+    % products instead
+    dense = false (1, k);
+    if (m >= C.dense_order)
+      dense = cellfun (@nnz, F) > C.nearly_full * m * m;
+    end
+    if (any (dense))
+      Fstack = stack (F);
+      K.traces = @(A, G) traces_mixed (brisset (pick (A, I), E, G, F(~dense)) / 2, ...
+                                       Fstack(:, dense), times_ (A, G), dense);
+    else
+      Fstack = [];
+      K.traces = @(A, G) brisset (pick (A, I), E, G, F) / 2;
+    end
+    K.schur = @(Y, W) schur_modules (F, Y, W, dense, Fstack);
+  else
+    Fstack = stack (F);
+    rows_of = cell (1, k);
+    for i = 1:k
+      rows_of{i} = find (any (F{i}, 2));
+    end
+    K.sum = @(x) reshape (Fstack * x, m, m);
+    K.traces = @(A, G) full (Fstack.' * reshape (times_ (A, G), [], 1));
+    K.schur = @(Y, W) schur_octave (F, Fstack, rows_of, Y, W);
+  end
+end
+
+function M = schur_kron (Fstack, Y, W)
+  % vec(W*F{j}*Y) = kron(Y, W)*vec(F{j}) for a symmetric Y, so that
+  % M(i,j) = vec(F{i})'*kron(Y, W)*vec(F{j})
+  M = sym_part (full (Fstack.' * (kron (Y, W) * Fstack)));
+end
+
+function nz = sum_entries (F)
+  % the number of positions that F{1}, ..., F{k} store between them
+  k = numel (F);
+  [I, J] = deal (cell (k, 1));
+  for i = 1:k
+    [I{i}, J{i}] = find (F{i});
+  end
+  m = size (F{1}, 1);
+  nz = nnz (sparse (vertcat (I{:}), vertcat (J{:}), 1, m, m));
+end
+
+function Fstack = stack (F)
+  % Fstack = [F{1}(:) ... F{k}(:)], sparse
+  k = numel (F);
+  [I, V, J] = deal (cell (k, 1));
+  for i = 1:k
+    [I{i}, ~, V{i}] = find (F{i}(:));
+    J{i} = i + zeros (numel (I{i}), 1);
+  end
+  Fstack = sparse (vertcat (I{:}), vertcat (J{:}), vertcat (V{:}), numel (F{1}), k);
+end
+
+function A = pick (A, I)
+  if (isempty (A))
+    A = I;
+  end
+end
+
+function G = times_ (A, G)
+  if (~isempty (A))
+    G = A * G;
+  end
+end
+
+function r = traces_mixed (r_sparse, Fdense, G, dense)
+  r = zeros (numel (dense), 1);
+  r(~dense) = r_sparse;
+  r(dense) = full (Fdense.' * G(:));
+end
+
+function M = schur_modules (F, Y, W, dense, Fstack)
+  % the rows of brisset, but for a nearly full F{i}: G = W*F{i}*Y and
+  % M(i,j) = G(:).'*F{j}(:)
+  k = numel (F);
+  M = zeros (k);
+  for i = 1:k
+    if (dense(i))
+      G = W * (full (F{i}) * Y);
+      M(i, i:k) = G(:).' * Fstack(:, i:k);
+    else
+      M(i, i:k) = brisset (Y, F{i}, W, F(i:k)).' / 2;
+    end
+  end
+  M = mirror (M);
+end
+
+function M = schur_octave (F, Fstack, rows_of, Y, W)
+  % with I the rows where F{i} holds entries, G = W(:,I)*(F{i}(I,:)*Y) and
+  % M(i,j) = G(:).'*F{j}(:)
+  k = numel (F);
+  M = zeros (k);
+  for i = 1:k
+    I = rows_of{i};
+    G = W(:, I) * (F{i}(I, :) * Y);
+    M(i, i:k) = G(:).' * Fstack(:, i:k);
+  end
+  M = mirror (M);
+end
+
+function M = mirror (M)
+  % the upper triangle of M copied into its lower one (it holds zeros)
+  d = diag (M);
+  M = M + M.';
+  M(1:size (M, 1) + 1:end) = d;
+end

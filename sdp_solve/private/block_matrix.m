@@ -1,0 +1,16 @@
+function S = block_matrix (P, X)
+% the m-by-m sparse matrix of a block-diagonal matrix held by blocks
+  nb = numel (X.b);
+  [I, J, V] = deal (cell (nb + 1, 1));
+  for k = 1:nb
+    idx = P.blk(k).idx(:);
+    q = numel (idx);
+    I{k} = repmat (idx, q, 1);
+    J{k} = reshape (repmat (idx.', q, 1), [], 1);
+    V{k} = X.b{k}(:);
+  end
+  I{end} = P.diag.idx(:);
+  J{end} = P.diag.idx(:);
+  V{end} = X.d(:);
+  S = sparse (vertcat (I{:}), vertcat (J{:}), vertcat (V{:}), P.m, P.m);
+end

@@ -1,0 +1,61 @@
+function [dx, dZ, dY] = direction (S, Rc, mend)
+% The HKM direction for the complementarity right-hand side Rc (empty for
+% zero): dZ = dx(1)*F{1} + ... + dx(n)*F{n} + P, F{i}.dY = d(i) =
+% c(i) - F{i}.Y and Z*dY + dZ*Y = Rc - Z*Y with dY symmetrized, so that
+%   M*dx = (F{i}.(inv(Z)*(Rc - P*Y))) - c,
+%   dY = inv(Z)*(Rc - dZ*Y) - Y.
+% S holds the iteration's state: the problem P, its kernels K, the Schur
+% complement M and its factor RM, W = inv(Z), Y, c, d, P = nu*P0 (Pnu),
+% P*Y (PY) and the constants C. With mend, rounding in inv(Z) that leaves
+% F{i}.dY short of d(i) by more than mend_tol is mended: a change w of dx
+% changes the F{i}.dY by -M*w.
+  C = S.C;
+  if (isempty (Rc))
+    G = block_map (@(p) -p, @(p) -p, S.PY);
+  else
+    G = block_map (@(r, p) r - p, @(r, p) r - p, Rc, S.PY);
+  end
+  dx = solve_schur (S.M, S.RM, block_traces (S.P, S.K, S.W, G) - S.c, C);
+  dZ = plus_p (form_sum (S.P, S.K, dx), S.Pnu);
+  dY = dual_step (S, Rc, dZ);
+  if (~mend)
+    return;
+  end
+  short = S.d - block_traces (S.P, S.K, [], dY);
+  if (norm (short) <= S.mend_tol)
+    return;
+  end
+  w = -solve_schur (S.M, S.RM, short, C);
+  dx = dx + w;
+  Sw = form_sum (S.P, S.K, w);
+  for k = 1:numel (dZ.b)
+    dZ.b{k} = dZ.b{k} + Sw.b{k};
+    dW = S.W.b{k} * times_dense (Sw.b{k}, S.Y.b{k}, C);
+    dY.b{k} = dY.b{k} - sym_part (dW);
+  end
+  dZ.d = dZ.d + Sw.d;
+  dY.d = dY.d - S.W.d .* Sw.d .* S.Y.d;
+end
+
+function dZ = plus_p (dZ, Pnu)
+  for k = 1:numel (dZ.b)
+    dZ.b{k} = dZ.b{k} + Pnu.b{k};
+  end
+  dZ.d = dZ.d + Pnu.d;
+end
+
+function dY = dual_step (S, Rc, dZ)
+  % dY = inv(Z)*(Rc - dZ*Y) - Y, symmetrized
+  for k = 1:numel (dZ.b)
+    G = -times_dense (dZ.b{k}, S.Y.b{k}, S.C);
+    if (~isempty (Rc))
+      G = G + Rc.b{k};
+    end
+    dY.b{k} = sym_part (S.W.b{k} * G - S.Y.b{k});
+  end
+  if (isempty (Rc))
+    dY.d = -S.W.d .* dZ.d .* S.Y.d - S.Y.d;
+  else
+    dY.d = S.W.d .* (Rc.d - dZ.d .* S.Y.d) - S.Y.d;
+  end
+end

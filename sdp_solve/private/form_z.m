@@ -1,0 +1,9 @@
+function Z = form_z (P, K, x, nu, P0)
+% Z = x(1)*F{1} + ... + x(n)*F{n} - F0 - nu*P0, block by block, each block
+% full and exactly symmetric
+  Z = form_sum (P, K, x);
+  for k = 1:numel (Z.b)
+    Z.b{k} = sym_part (full (Z.b{k} - P.blk(k).F0 - nu * P0.b{k}));
+  end
+  Z.d = Z.d - P.diag.f0 - nu * P0.d;
+end

@@ -1,0 +1,106 @@
+function [F, F0, c, opts, sizes] = parse_inputs (varargin)
+% The problem and the options of a call of sdp_solve, checked; sizes is
+% the block list of a problem read from a file, and empty otherwise
+  usage = 'sdp_solve: expected sdp_solve (F, F0, c), sdp_solve (F, F0, c, opts), sdp_solve (file) or sdp_solve (file, opts)';
+  if (nargin >= 1 && (ischar (varargin{1}) || isa (varargin{1}, 'string')))
+    if (nargin > 2)
+      error (usage);
+    end
+    file = char (varargin{1});
+    try
+      [F, F0, c, sizes] = read_sdpa (file);
+    catch err
+      error ('sdp_solve: %s', regexprep (err.message, '^read_sdpa: ', ''));
+    end
+    given = varargin(2:end);
+  elseif (nargin == 3 || nargin == 4)
+    [F, F0, c] = deal (varargin{1:3});
+    sizes = [];
+    given = varargin(4:end);
+  else
+    error (usage);
+  end
+
+  if (~iscell (F) || isempty (F) || ~isvector (F))
+    error ('sdp_solve: F must be a nonempty cell vector of matrices');
+  end
+  F = F(:).';
+  n = numel (F);
+  m = size (F{1}, 1);
+  for i = 1:n
+    F{i} = check_matrix (F{i}, sprintf ('F{%d}', i), m);
+  end
+  F0 = check_matrix (F0, 'F0', m);
+  if (~isnumeric (c) || ~isreal (c) || ~isvector (c) || numel (c) ~= n)
+    error ('sdp_solve: c must be a real vector of %d values, one for each F{i}', n);
+  end
+  c = double (full (c(:)));
+  if (any (~isfinite (c)))
+    error ('sdp_solve: c holds a value that is not finite');
+  end
+  if (m == 0)
+    error ('sdp_solve: the matrices are of order 0');
+  end
+
+  opts = struct ('tol', 1e-8, 'inftol', 1e-8, 'maxiter', 100, 'verbose', true, ...
+                 'kernels', 'modules');
+  if (~isempty (given))
+    o = given{1};
+    if (~isstruct (o) || numel (o) ~= 1)
+      error ('sdp_solve: opts must be a struct');
+    end
+    names = fieldnames (o);
+    for k = 1:numel (names)
+      if (~isfield (opts, names{k}))
+        error ('sdp_solve: unknown option %s', names{k});
+      end
+      opts.(names{k}) = o.(names{k});
+    end
+  end
+  for name = {'tol', 'inftol'}
+    v = opts.(name{1});
+    if (~isnumeric (v) || ~isscalar (v) || ~(v > 0) || ~(v < 1))
+      error ('sdp_solve: opts.%s must be a number between 0 and 1', name{1});
+    end
+  end
+  if (~isnumeric (opts.maxiter) || ~isscalar (opts.maxiter) || opts.maxiter < 0 || ...
+      opts.maxiter ~= fix (opts.maxiter))
+    error ('sdp_solve: opts.maxiter must be a whole number >= 0');
+  end
+  if (~isscalar (opts.verbose) || ~(islogical (opts.verbose) || isnumeric (opts.verbose)))
+    error ('sdp_solve: opts.verbose must be true or false');
+  end
+  opts.verbose = logical (opts.verbose);
+  opts.kernels = char (opts.kernels);
+  if (~any (strcmp (opts.kernels, {'modules', 'octave'})))
+    error ('sdp_solve: opts.kernels must be ''modules'' or ''octave''');
+  end
+  if (strcmp (opts.kernels, 'modules') && (exist ('kovalin') ~= 3 || exist ('brisset') ~= 3))
+    error (['sdp_solve: the modules kovalin and brisset are not on the path: build them ' ...
+            'with build_modules, or set opts.kernels to ''octave''']);
+  end
+end
+
+function A = check_matrix (A, name, m)
+  % a real symmetric m-by-m matrix, returned sparse and exactly symmetric
+  if (~(isnumeric (A) || islogical (A)) || ~isreal (A) || ndims (A) ~= 2)
+    error ('sdp_solve: %s must be a real matrix', name);
+  end
+  if (size (A, 1) ~= size (A, 2))
+    error ('sdp_solve: %s must be square, not %dx%d', name, size (A, 1), size (A, 2));
+  end
+  if (size (A, 1) ~= m)
+    error ('sdp_solve: %s must be of order %d, as F{1} is, not %d', name, m, size (A, 1));
+  end
+  A = sparse (double (A));
+  if (any (~isfinite (nonzeros (A))))
+    error ('sdp_solve: %s holds a value that is not finite', name);
+  end
+  asym = norm (A - A.', 1);
+  if (asym > 1e-12 * norm (A, 1))
+    error ('sdp_solve: %s must be symmetric', name);
+  end
+  if (asym > 0)
+    A = (A + A.') / 2;
+  end
+end

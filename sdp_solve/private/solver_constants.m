@@ -1,0 +1,43 @@
+function C = solver_constants ()
+% The constants of the method, in one place.
+  % the step: gamma*(the step to the boundary), gamma = 0.9 + 0.09*(the
+  % shorter of the last two steps), so that the steps lengthen to 0.99
+  % of the boundary as the iteration settles
+  C.gamma_base = 0.9;
+  C.gamma_span = 0.09;
+  % a new iterate that rounding leaves just outside the cone: its step is
+  % shortened by this factor, at most this many times
+  C.backoff = 0.8;
+  C.backoff_tries = 10;
+  % the steps below which the iteration cannot go on
+  C.shortest_step = 1e-8;
+  % the iterations without progress after which it stops
+  C.no_progress = 8;
+  % a matrix that stores more than this share of its entries is nearly
+  % full: sparse arithmetic does not pay for it
+  C.nearly_full = 1 / 8;
+  % the order from which a nearly full F{i} has its traces and its row of
+  % the Schur complement formed by dense products
+  C.dense_order = 100;
+  % the order up to which a block's Schur complement is formed through
+  % kron(Y, inv(Z)), a dense matrix of order kron_order^2
+  C.kron_order = 30;
+  % the order from which a block's step lengths come from Lanczos' method
+  % rather than a full eigen-decomposition
+  C.lanczos_order = 150;
+  % Lanczos stops when the bound on the smallest eigenvalue's error is
+  % at most this share of it, or when the step is surely longer than
+  % lanczos_long (it is cut to 1 anyway), or after lanczos_steps steps
+  C.lanczos_tol = 1e-3;
+  C.lanczos_long = 2;
+  C.lanczos_steps = 60;
+  % the correction of dx that restores F{i}.dY = c(i) - F{i}.Y is made
+  % when rounding has left it short by more than this share of tol
+  C.mend = 0.1;
+  % the shifts of the Schur complement's diagonal, relative to its
+  % largest entry, tried when rounding has taken its definiteness away
+  C.schur_shifts = [1e-14 1e-12 1e-10];
+  % the steps of iterative refinement of each solve with the Schur
+  % complement
+  C.refinement = 2;
+end

@@ -1,0 +1,74 @@
+function P = split_problem (F, F0, part)
+% The problem cut into its blocks. For each block k of order above one,
+% P.blk(k) holds its indices idx, the constraints cons whose F{i} touch
+% it, their parts F{i}(idx,idx) (F) and F0(idx,idx) (F0). The diagonal
+% part is P.diag: its indices idx, the n-by-d sparse matrix A whose row i
+% holds F{i}'s diagonal there, and F0's diagonal there (f0).
+  n = numel (F);
+  m = size (F0, 1);
+  nb = numel (part.blocks);
+  P.m = m;
+  P.n = n;
+  P.blk = struct ('idx', cell (1, nb), 'cons', [], 'F', [], 'F0', []);
+  if (nb == 1 && isempty (part.diag))
+    % one block: the matrices as they are
+    P.blk(1).idx = 1:m;
+    P.blk(1).cons = find (cellfun (@nnz, F));
+    P.blk(1).F = F(P.blk(1).cons);
+    P.blk(1).F0 = F0;
+  else
+    % every stored entry, with its matrix, its block and its place there
+    where = zeros (m, 1);
+    local = zeros (m, 1);
+    for k = 1:nb
+      where(part.blocks{k}) = k;
+      local(part.blocks{k}) = 1:numel (part.blocks{k});
+    end
+    local(part.diag) = 1:numel (part.diag);
+    [I, J, V, mat] = deal (cell (n, 1));
+    for i = 1:n
+      [I{i}, J{i}, V{i}] = find (F{i});
+      mat{i} = i + zeros (numel (I{i}), 1);
+    end
+    I = vertcat (I{:}); J = vertcat (J{:}); V = vertcat (V{:}); mat = vertcat (mat{:});
+    blk = where(I);
+    [~, by] = sortrows ([blk, mat]);
+    I = I(by); J = J(by); V = V(by); mat = mat(by); blk = blk(by);
+    % the runs of one matrix in one block
+    starts = [1; find(diff (blk) | diff (mat)) + 1];
+    ends = [starts(2:end) - 1; numel(blk)];
+    for k = 1:nb
+      idx = part.blocks{k};
+      runs = find (blk(starts) == k);
+      P.blk(k).idx = idx;
+      P.blk(k).cons = mat(starts(runs)).';
+      P.blk(k).F = cell (1, numel (runs));
+      for r = 1:numel (runs)
+        e = starts(runs(r)):ends(runs(r));
+        P.blk(k).F{r} = sparse (local(I(e)), local(J(e)), V(e), numel (idx), numel (idx));
+      end
+      P.blk(k).F0 = F0(idx, idx);
+    end
+    d = blk == 0;
+    P.diag.idx = part.diag;
+    P.diag.A = sparse (mat(d), local(I(d)), V(d), n, numel (part.diag));
+    P.diag.f0 = reshape (full (diag (F0(part.diag, part.diag))), [], 1);
+    return;
+  end
+  P.diag.idx = [];
+  P.diag.A = sparse (n, 0);
+  P.diag.f0 = zeros (0, 1);
+end
+
+%!test
+%! % a block of order 2 and a diagonal part of 2, scattered
+%! F = {sparse([1 0 2 0; 0 3 0 0; 2 0 4 0; 0 0 0 5]), sparse([0 0 0 0; 0 6 0 0; 0 0 0 0; 0 0 0 0])};
+%! F0 = sparse ([7 0 8 0; 0 0 0 0; 8 0 9 0; 0 0 0 1]);
+%! P = split_problem (F, F0, find_blocks (F, F0));
+%! assert (P.blk(1).idx, [1 3]);
+%! assert (P.blk(1).cons, 1);
+%! assert (full (P.blk(1).F{1}), [1 2; 2 4]);
+%! assert (full (P.blk(1).F0), [7 8; 8 9]);
+%! assert (P.diag.idx, [2 4]);
+%! assert (full (P.diag.A), [3 5; 6 0]);
+%! assert (P.diag.f0, [0; 1]);
