@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 . scripts/deps.sh
-need g++ make octave octave-dev
+need g++ make octave octave-dev libopenblas0-pthread
 file=${1:-}
 octave-cli --no-gui --norc --quiet --path sdp_solve --path examples \
     --eval "addpath (build_modules ()); sdp_example (${file:+'$file'})" 2>&1 |

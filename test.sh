@@ -10,7 +10,7 @@
 set -uo pipefail
 cd "$(dirname "$0")"
 . scripts/deps.sh
-need cmake make g++ g++-multilib googletest libbenchmark-dev file binutils octave octave-dev \
+need cmake make g++ g++-multilib googletest libbenchmark-dev file binutils octave octave-dev libopenblas0-pthread \
     g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64 wine valgrind
 need_i386 wine32:i386
 

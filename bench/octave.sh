@@ -8,7 +8,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/deps.sh"
-need g++ make octave octave-dev
+need g++ make octave octave-dev libopenblas0-pthread
 out=$root/build/octave-bench
 mkdir -p "$out"
 export CXXFLAGS="$(mkoctfile -p CXXFLAGS) -ffp-contract=off"

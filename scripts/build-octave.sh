@@ -4,7 +4,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/deps.sh"
-need g++ make octave octave-dev
+need g++ make octave octave-dev libopenblas0-pthread
 out=$root/build/octave
 mkdir -p "$out"
 cd "$root"

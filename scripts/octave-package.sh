@@ -16,6 +16,7 @@ for m in kovalin brisset zandrel; do
     cp "$root/$m/$m.m" "$pkg/src/help/"     # installed beside the modules
 done
 cp "$root/sdp_solve/"*.m "$root/examples/"*.m "$pkg/inst/"
+cp -r "$root/sdp_solve/private" "$pkg/inst/"
 cp "$root/data/"*.dat-s "$root/data/README.md" "$pkg/inst/data/"
 mkdir -p "$out"
 tar -C "$stage" -czf "$out/sdpkernels-$version.tar.gz" sdpkernels

@@ -16,7 +16,9 @@ function [x, Y, info] = sdp_solve (varargin)
 %      gap         |pobj - dobj| / max(1, (|pobj| + |dobj|) / 2)
 %      pinf        ||x(1)*F{1} + ... + x(n)*F{n} - F0 - Z||_F / (1 + ||F0||_F)
 %      dinf        ||(c(i) - F{i}.Y)||_2 / (1 + ||c||_2)
-%      iterations, time, schur_time (seconds spent forming the Schur
+%      iterations, time, setup_time (seconds before the first
+%                  iteration: reading, splitting into blocks, the start),
+%                  schur_time (seconds spent forming the Schur
 %                  complement), factor_time (seconds spent factoring it),
 %                  message (why it stopped)
 %      blocks      the orders of the blocks it solved by, and minus the
@@ -123,7 +125,7 @@ function [x, Y, info] = sdp_solve (varargin)
 
   info = struct ('status', 'not solved', 'pobj', 0, 'dobj', 0, 'gap', Inf, ...
                  'pinf', Inf, 'dinf', Inf, 'iterations', 0, 'time', 0, ...
-                 'schur_time', 0, 'factor_time', 0, 'message', '', ...
+                 'setup_time', 0, 'schur_time', 0, 'factor_time', 0, 'message', '', ...
                  'blocks', [cellfun(@numel, {P.blk.idx}), -numel(P.diag.idx)]);
   info.blocks(info.blocks == 0) = [];
   best = struct ('x', x, 'Y', Y, 'worst', Inf, 'iter', 0, 'info', info);
@@ -134,6 +136,8 @@ function [x, Y, info] = sdp_solve (varargin)
     print_progress ('head', n, m, opts.kernels, info.blocks);
   end
   iter = 0;
+  info.setup_time = toc (t_start);
+  best.info.setup_time = info.setup_time;
   while (true)
     FY = block_traces (P, K, [], Y);
     pobj = full (c.' * x);

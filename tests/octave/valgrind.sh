@@ -8,7 +8,7 @@ set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 . "$root/scripts/deps.sh"
-need g++ make octave octave-dev valgrind
+need g++ make octave octave-dev libopenblas0-pthread valgrind
 log=$root/build/valgrind.log
 mkdir -p "$root/build"
 octave=(octave-cli --no-gui --norc --quiet --path "$root/build/octave"
