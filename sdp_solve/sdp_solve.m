@@ -227,24 +227,33 @@ function [x, Y, info] = sdp_solve (varargin)
     ap = min (1, gamma * step_length (Z, RZ, W, dZ, C));
     ad = min (1, gamma * step_length (Y, RY, Yi, dY, C));
 
-    % the new iterate; a step that rounding leaves just outside the cone
-    % is shortened, and the factors that confirm it serve the next
-    % iteration
+    % the new iterate; a step from Lanczos' method that its Cholesky
+    % factor refutes is found again from the eigenvalues, a step that
+    % rounding leaves just outside the cone is shortened, and the factors
+    % that confirm it serve the next iteration
+    exact = C;
+    exact.lanczos_order = Inf;
     for tries = 1:C.backoff_tries
       Znew = form_z (P, K, x + ap * dx, nu * (1 - ap), P0);
       [RZnew, okz] = block_chol (Znew);
       if (okz)
         break;
+      elseif (tries == 1 && any (cellfun (@rows, Z.b) >= C.lanczos_order))
+        ap = min (1, gamma * step_length (Z, RZ, W, dZ, exact));
+      else
+        ap = C.backoff * ap;
       end
-      ap = C.backoff * ap;
     end
     for tries = 1:C.backoff_tries
       Ynew = block_map (@(y, dy) y + ad * dy, @(y, dy) y + ad * dy, Y, dY);
       [RYnew, oky] = block_chol (Ynew);
       if (oky)
         break;
+      elseif (tries == 1 && any (cellfun (@rows, Y.b) >= C.lanczos_order))
+        ad = min (1, gamma * step_length (Y, RY, Yi, dY, exact));
+      else
+        ad = C.backoff * ad;
       end
-      ad = C.backoff * ad;
     end
     alpha = [ap, ad];
     if (~okz || ~oky || max (alpha) < C.shortest_step)

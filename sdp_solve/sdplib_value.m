@@ -10,35 +10,43 @@ function [value, text, unit] = sdplib_value (name)
 %   infeasible') and one unit of its last printed digit (1e-5 for
 %   2.300000e+01), which bounds how far an obtained value may lie from it
 %   and still agree to the digits printed (which SDPLIB may have rounded or
-%   cut off).
+%   cut off). With SDPLIB_DIR set, the README of that folder is read
+%   first, when it has such a table.
 %
 %   Example:
 %      [v, text] = sdplib_value('control1')    % 17.78463, '1.778463e+01'
 %
 %   See also sdplib_file, sdp_solve.
 
-  % the table that comes with the package or the source tree
+  % the table of $SDPLIB_DIR, then the one that comes with the package or
+  % the source tree
   here = fileparts (mfilename ('fullpath'));
-  readme = fullfile (here, 'data', 'README.md');
-  if (~exist (readme, 'file'))
-    readme = fullfile (fileparts (here), 'data', 'README.md');
+  readmes = {fullfile(here, 'data', 'README.md'), fullfile(fileparts (here), 'data', 'README.md')};
+  if (~isempty (getenv ('SDPLIB_DIR')))
+    readmes = [{fullfile(getenv ('SDPLIB_DIR'), 'README.md')}, readmes];
   end
-  lines = regexp (fileread (readme), '\r?\n', 'split');
   pattern = ['^\|\s*' regexptranslate('escape', name) '\s*\|([^|]*\|){3}\s*([^|]*?)\s*\|'];
-  for k = 1:numel (lines)
-    t = regexp (lines{k}, pattern, 'tokens', 'once');
-    if (~isempty (t))
-      text = t{end};
-      value = str2double (text);
-      unit = NaN;
-      e = regexp (text, '^[-+]?\d\.?(\d*)e([-+]\d+)$', 'tokens', 'once');
-      if (~isempty (e))
-        unit = 10 ^ (str2double (e{2}) - numel (e{1}));
+  for r = 1:numel (readmes)
+    readme = readmes{r};
+    if (~exist (readme, 'file'))
+      continue;
+    end
+    lines = regexp (fileread (readme), '\r?\n', 'split');
+    for k = 1:numel (lines)
+      t = regexp (lines{k}, pattern, 'tokens', 'once');
+      if (~isempty (t))
+        text = t{end};
+        value = str2double (text);
+        unit = NaN;
+        e = regexp (text, '^[-+]?\d\.?(\d*)e([-+]\d+)$', 'tokens', 'once');
+        if (~isempty (e))
+          unit = 10 ^ (str2double (e{2}) - numel (e{1}));
+        end
+        return;
       end
-      return;
     end
   end
-  error ('sdplib_value: no published value for %s in %s', name, readme);
+  error ('sdplib_value: no published value for %s in %s', name, strjoin (readmes, ' or '));
 end
 
 %!test

@@ -3,8 +3,9 @@ function lmin = lanczos_min (X, Xinv, D, C)
 % definite with inverse Xinv, by Lanczos' method in the inner product
 % u'*X*v, with full reorthogonalization. The value returned is the
 % smallest Ritz value less its error bound, so that it errs towards a
-% shorter step; the search stops once that bound is at most lanczos_tol
-% of it, or once it shows that -1/lmin is beyond lanczos_long
+% shorter step; the search stops, after lanczos_first steps at least,
+% once that bound is at most lanczos_tol of it, or once it shows that
+% -1/lmin is beyond lanczos_long
   n = size (X, 1);
   steps = min (n, C.lanczos_steps);
   Q = zeros (n, steps);
@@ -38,8 +39,10 @@ function lmin = lanczos_min (X, Xinv, D, C)
       bound = min (bound, bound ^ 2 / (e(2) - theta));
     end
     lmin = theta - bound;
-    if (bound <= C.lanczos_tol * abs (theta) || lmin >= -1 / C.lanczos_long || ...
-        b <= eps * norm (T(1:k, 1:k), 1))
+    % before lanczos_first steps the smallest Ritz value may be far from
+    % the smallest eigenvalue, whatever its own residual
+    if (b <= eps * norm (T(1:k, 1:k), 1) || k >= C.lanczos_first && ...
+        (bound <= C.lanczos_tol * abs (theta) || lmin >= -1 / C.lanczos_long))
       return;
     end
     T(k, k+1) = b;

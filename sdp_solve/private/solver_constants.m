@@ -25,12 +25,15 @@ function C = solver_constants ()
   % the order from which a block's step lengths come from Lanczos' method
   % rather than a full eigen-decomposition
   C.lanczos_order = 150;
-  % Lanczos stops when the bound on the smallest eigenvalue's error is
-  % at most this share of it, or when the step is surely longer than
-  % lanczos_long (it is cut to 1 anyway), or after lanczos_steps steps
+  % Lanczos stops, after lanczos_first steps at least, when the bound on
+  % the smallest eigenvalue's error is at most this share of it, or when
+  % the step is surely longer than lanczos_long (it is cut to 1 anyway),
+  % and after lanczos_steps steps at most; a step it finds that the new
+  % iterate's Cholesky factor refutes is found again by eigenvalues
   C.lanczos_tol = 1e-3;
   C.lanczos_long = 2;
   C.lanczos_steps = 60;
+  C.lanczos_first = 20;
   % the correction of dx that restores F{i}.dY = c(i) - F{i}.Y is made
   % when rounding has left it short by more than this share of tol
   C.mend = 0.1;
