@@ -128,6 +128,7 @@ function [x, Y, info] = sdp_solve (varargin)
                  'setup_time', 0, 'schur_time', 0, 'factor_time', 0, 'message', '', ...
                  'blocks', [cellfun(@numel, {P.blk.idx}), -numel(P.diag.idx)]);
   info.blocks(info.blocks == 0) = [];
+  info.setup_time = toc (t_start);
   best = struct ('x', x, 'Y', Y, 'worst', Inf, 'iter', 0, 'info', info);
   alpha = [0 0];
   progress = 0;
@@ -136,13 +137,12 @@ function [x, Y, info] = sdp_solve (varargin)
     print_progress ('head', n, m, opts.kernels, info.blocks);
   end
   iter = 0;
-  info.setup_time = toc (t_start);
-  best.info.setup_time = info.setup_time;
   while (true)
     FY = block_traces (P, K, [], Y);
     pobj = full (c.' * x);
     dobj = block_inner (F0b, Y);
-    mu = block_inner (Z, Y) / m;
+    ZY = block_inner (Z, Y);
+    mu = ZY / m;
     gap = abs (pobj - dobj) / max (1, (abs (pobj) + abs (dobj)) / 2);
     pinf = nu * normP0 / (1 + normF0);
     dinf = norm (c - FY) / (1 + normc);
@@ -214,7 +214,7 @@ function [x, Y, info] = sdp_solve (varargin)
     [~, dZ, dY] = direction (S, [], false);
     ap = min (1, step_length (Z, RZ, W, dZ, C));
     ad = min (1, step_length (Y, RY, Yi, dY, C));
-    mu_aff = (block_inner (Z, Y) + ad * block_inner (Z, dY) + ap * block_inner (dZ, Y) + ...
+    mu_aff = (ZY + ad * block_inner (Z, dY) + ap * block_inner (dZ, Y) + ...
               ap * ad * block_inner (dZ, dY)) / m;
     sigma = min (1, (max (mu_aff, 0) / mu) ^ max (1, 3 * min ([ap, ad]) ^ 2));
 
@@ -231,30 +231,11 @@ function [x, Y, info] = sdp_solve (varargin)
     % factor refutes is found again from the eigenvalues, a step that
     % rounding leaves just outside the cone is shortened, and the factors
     % that confirm it serve the next iteration
-    exact = C;
-    exact.lanczos_order = Inf;
-    for tries = 1:C.backoff_tries
-      Znew = form_z (P, K, x + ap * dx, nu * (1 - ap), P0);
-      [RZnew, okz] = block_chol (Znew);
-      if (okz)
-        break;
-      elseif (tries == 1 && any (cellfun (@rows, Z.b) >= C.lanczos_order))
-        ap = min (1, gamma * step_length (Z, RZ, W, dZ, exact));
-      else
-        ap = C.backoff * ap;
-      end
-    end
-    for tries = 1:C.backoff_tries
-      Ynew = block_map (@(y, dy) y + ad * dy, @(y, dy) y + ad * dy, Y, dY);
-      [RYnew, oky] = block_chol (Ynew);
-      if (oky)
-        break;
-      elseif (tries == 1 && any (cellfun (@rows, Y.b) >= C.lanczos_order))
-        ad = min (1, gamma * step_length (Y, RY, Yi, dY, exact));
-      else
-        ad = C.backoff * ad;
-      end
-    end
+    [ap, Znew, RZnew, okz] = confirm_step (@(a) form_z (P, K, x + a * dx, nu * (1 - a), P0), ...
+                                           ap, Z, RZ, W, dZ, gamma, C);
+    [ad, Ynew, RYnew, oky] = confirm_step (@(a) block_map (@(y, dy) y + a * dy, ...
+                                                           @(y, dy) y + a * dy, Y, dY), ...
+                                           ad, Y, RY, Yi, dY, gamma, C);
     alpha = [ap, ad];
     if (~okz || ~oky || max (alpha) < C.shortest_step)
       info.message = sprintf ('steps too short (%.1e, %.1e)', ap, ad);
@@ -274,6 +255,25 @@ function [x, Y, info] = sdp_solve (varargin)
   info.time = toc (t_start);
   if (say)
     print_progress ('summary', info, opts.kernels);
+  end
+end
+
+function [a, Xnew, Rnew, ok] = confirm_step (make, a, X, R, Xinv, D, gamma, C)
+  % the new iterate Xnew = make(a) and its factors, when positive definite;
+  % a step from Lanczos' method that the factors refute is found again
+  % from the eigenvalues, and any other is shortened
+  exact = C;
+  exact.lanczos_order = Inf;
+  for tries = 1:C.backoff_tries
+    Xnew = make (a);
+    [Rnew, ok] = block_chol (Xnew);
+    if (ok)
+      return;
+    elseif (tries == 1 && any (cellfun (@rows, X.b) >= C.lanczos_order))
+      a = min (1, gamma * step_length (X, R, Xinv, D, exact));
+    else
+      a = C.backoff * a;
+    end
   end
 end
 
