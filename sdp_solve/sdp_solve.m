@@ -31,7 +31,11 @@ function [x, Y, info] = sdp_solve (varargin)
 %   vectors. Z, Y, their factors and inverses and the step lengths are
 %   formed for each block, and each block's Schur complement from the
 %   F{i} that touch it; the diagonal part adds A*diag(y./z)*A', with A(i,k)
-%   F{i}'s k-th diagonal entry there.
+%   F{i}'s k-th diagonal entry there. Two or more blocks of order 10 or
+%   less make one group, held as a sparse block-diagonal matrix, so that
+%   each step of the iteration takes the same few operations for all of
+%   them: its Schur complement comes from the members' kron(Y, inv(Z)) at
+%   once, and its inverses and step lengths member by member in arrays.
 %
 %   The status is 'solved' when gap, pinf and dinf are all at most tol.
 %   It is 'primal infeasible' when Y, scaled to F0.Y = 1, has
@@ -77,9 +81,11 @@ function [x, Y, info] = sdp_solve (varargin)
 %   0.9 to 0.99) that keep Z and Y positive definite. The step to the
 %   boundary is the smallest eigenvalue of inv(Z)*dZ (and inv(Y)*dY): by a
 %   full eigen-decomposition in blocks of order under 150, by Lanczos'
-%   method in larger ones, and exactly on the diagonal part; a Cholesky
-%   factorization of the new iterate confirms it, and shortens the step
-%   when rounding has left it just outside.
+%   method in larger ones, from the characteristic polynomial in a group's
+%   members of order 2 or 3, and exactly on the diagonal part; a Cholesky
+%   factorization of the new iterate confirms it (a step it refutes that
+%   Lanczos' method or a polynomial gave is found again by eigenvalues),
+%   and shortens the step when rounding has left it just outside.
 %
 %   Example:
 %      [x, Y, info] = sdp_solve(sdplib_file('truss1'), struct('verbose', false));
@@ -92,11 +98,11 @@ function [x, Y, info] = sdp_solve (varargin)
   C = solver_constants ();
   n = numel (F);
   m = size (F0, 1);
-  P = split_problem (F, F0, find_blocks (F, F0, sizes));
+  P = split_problem (F, F0, find_blocks (F, F0, sizes), C.group_order);
   nb = numel (P.blk);
   K = cell (1, nb);
   for k = 1:nb
-    K{k} = block_kernels (P.blk(k).F, opts.kernels, C);
+    K{k} = block_kernels (P.blk(k), opts.kernels, C);
   end
   F0b.b = {P.blk.F0};
   F0b.d = P.diag.f0;
@@ -118,7 +124,7 @@ function [x, Y, info] = sdp_solve (varargin)
   nu = 1;
   P0 = block_map (@(f0) -f0 - eta * speye (size (f0, 1)), @(f0) -f0 - eta, F0b);
   normP0 = block_norm (P0);
-  Y = block_map (@(f0) xi * full (eye (size (f0, 1))), @(f0) xi * ones (size (f0)), F0b);
+  Y = block_eye (P, xi);
   Z = form_z (P, K, x, nu, P0);
   RY = block_chol (Y);
   RZ = block_chol (Z);
@@ -126,8 +132,7 @@ function [x, Y, info] = sdp_solve (varargin)
   info = struct ('status', 'not solved', 'pobj', 0, 'dobj', 0, 'gap', Inf, ...
                  'pinf', Inf, 'dinf', Inf, 'iterations', 0, 'time', 0, ...
                  'setup_time', 0, 'schur_time', 0, 'factor_time', 0, 'message', '', ...
-                 'blocks', [cellfun(@numel, {P.blk.idx}), -numel(P.diag.idx)]);
-  info.blocks(info.blocks == 0) = [];
+                 'blocks', block_orders (P));
   info.setup_time = toc (t_start);
   best = struct ('x', x, 'Y', Y, 'worst', Inf, 'iter', 0, 'info', info);
   alpha = [0 0];
@@ -190,7 +195,7 @@ function [x, Y, info] = sdp_solve (varargin)
     end
 
     % the Schur complement and its factor
-    W = block_map (@chol2inv, @(z) 1 ./ z, struct ('b', {RZ}, 'd', Z.d));
+    W = block_inverse (P, Z, RZ, C);
     t = tic;
     M = block_schur (P, K, Y, W);
     info.schur_time = info.schur_time + toc (t);
@@ -207,35 +212,35 @@ function [x, Y, info] = sdp_solve (varargin)
                 'd', c - FY, 'Pnu', Pnu, 'C', C, ...
                 'mend_tol', C.mend * opts.tol * (1 + normc));
     S.PY = block_map (@(p, y) times_dense (p, y, C), @(p, y) p .* y, Pnu, Y);
-    % the inverses of the blocks of Y whose step lengths Lanczos finds
-    Yi = block_map (@(r) inverse_if_large (r, C), @(y) [], struct ('b', {RY}, 'd', Y.d));
+    % the inverses of the blocks of Y that their step lengths need
+    Yi = block_inverse (P, Y, RY, C, 'step');
 
     % predictor: the affine-scaling direction
     [~, dZ, dY] = direction (S, [], false);
-    ap = min (1, step_length (Z, RZ, W, dZ, C));
-    ad = min (1, step_length (Y, RY, Yi, dY, C));
+    ap = min (1, step_length (P, Z, RZ, W, dZ, C));
+    ad = min (1, step_length (P, Y, RY, Yi, dY, C));
     mu_aff = (ZY + ad * block_inner (Z, dY) + ap * block_inner (dZ, Y) + ...
               ap * ad * block_inner (dZ, dY)) / m;
     sigma = min (1, (max (mu_aff, 0) / mu) ^ max (1, 3 * min ([ap, ad]) ^ 2));
 
     % corrector: centring and the second-order term
     smu = sigma * mu;
-    Rc = block_map (@(dz, dy) smu * eye (size (dy, 1)) - times_dense (dz, dy, C), ...
-                    @(dz, dy) smu - dz .* dy, dZ, dY);
+    Rc = block_map (@(e, dz, dy) e - times_dense (dz, dy, C), ...
+                    @(e, dz, dy) e - dz .* dy, block_eye (P, smu), dZ, dY);
     [dx, dZ, dY] = direction (S, Rc, true);
     gamma = C.gamma_base + C.gamma_span * min (alpha);
-    ap = min (1, gamma * step_length (Z, RZ, W, dZ, C));
-    ad = min (1, gamma * step_length (Y, RY, Yi, dY, C));
+    ap = min (1, gamma * step_length (P, Z, RZ, W, dZ, C));
+    ad = min (1, gamma * step_length (P, Y, RY, Yi, dY, C));
 
     % the new iterate; a step from Lanczos' method that its Cholesky
     % factor refutes is found again from the eigenvalues, a step that
     % rounding leaves just outside the cone is shortened, and the factors
     % that confirm it serve the next iteration
     [ap, Znew, RZnew, okz] = confirm_step (@(a) form_z (P, K, x + a * dx, nu * (1 - a), P0), ...
-                                           ap, Z, RZ, W, dZ, gamma, C);
+                                           ap, P, Z, RZ, W, dZ, gamma, C);
     [ad, Ynew, RYnew, oky] = confirm_step (@(a) block_map (@(y, dy) y + a * dy, ...
                                                            @(y, dy) y + a * dy, Y, dY), ...
-                                           ad, Y, RY, Yi, dY, gamma, C);
+                                           ad, P, Y, RY, Yi, dY, gamma, C);
     alpha = [ap, ad];
     if (~okz || ~oky || max (alpha) < C.shortest_step)
       info.message = sprintf ('steps too short (%.1e, %.1e)', ap, ad);
@@ -258,31 +263,38 @@ function [x, Y, info] = sdp_solve (varargin)
   end
 end
 
-function [a, Xnew, Rnew, ok] = confirm_step (make, a, X, R, Xinv, D, gamma, C)
+function [a, Xnew, Rnew, ok] = confirm_step (make, a, P, X, R, Xinv, D, gamma, C)
   % the new iterate Xnew = make(a) and its factors, when positive definite;
-  % a step from Lanczos' method that the factors refute is found again
-  % from the eigenvalues, and any other is shortened
-  exact = C;
-  exact.lanczos_order = Inf;
+  % a step from Lanczos' method or a characteristic polynomial that the
+  % factors refute is found again from the eigenvalues, and any other is
+  % shortened
+  approximate = any (cellfun (@rows, X.b) >= C.lanczos_order) || ...
+                ~all (cellfun (@isempty, {P.blk.members}));
   for tries = 1:C.backoff_tries
     Xnew = make (a);
     [Rnew, ok] = block_chol (Xnew);
     if (ok)
       return;
-    elseif (tries == 1 && any (cellfun (@rows, X.b) >= C.lanczos_order))
-      a = min (1, gamma * step_length (X, R, Xinv, D, exact));
+    elseif (tries == 1 && approximate)
+      a = min (1, gamma * step_length (P, X, R, Xinv, D, C, true));
     else
       a = C.backoff * a;
     end
   end
 end
 
-function Yi = inverse_if_large (R, C)
-  if (size (R, 1) >= C.lanczos_order)
-    Yi = chol2inv (R);
-  else
-    Yi = [];
+function orders = block_orders (P)
+  % the orders of the blocks, a group's members each, and minus the order
+  % of the diagonal part
+  orders = cell (1, numel (P.blk));
+  for k = 1:numel (P.blk)
+    orders{k} = P.blk(k).members;
+    if (isempty (orders{k}))
+      orders{k} = numel (P.blk(k).idx);
+    end
   end
+  orders = [orders{:}, -numel(P.diag.idx)];
+  orders(orders == 0) = [];
 end
 
 %!function check_solved (name, kernels)

@@ -1,7 +1,7 @@
-function K = block_kernels (F, kind, C)
-% The inner work of one block, whose constraint matrices (the parts of
-% the F{i} that touch it) are the cell F, with the modules or with plain
-% expressions:
+function K = block_kernels (blk, kind, C)
+% The inner work of one block blk of split_problem, whose constraint
+% matrices (the parts of the F{i} that touch it) are the cell blk.F, with
+% the modules or with plain expressions:
 %   K.sum(x)       x(1)*F{1} + ... + x(k)*F{k}, sparse unless nearly full
 %   K.traces(A, G) the vector of F{i}.(A*G), A symmetric ([] for I)
 %   K.schur(Y, W)  M(i,j) = trace(F{i}*W*F{j}*Y)
@@ -10,7 +10,10 @@ function K = block_kernels (F, kind, C)
 % Fstack'*kron(Y, W)*Fstack: there a call of a module costs the host more
 % to hand over the F{i} than the call's arithmetic, and the blocks of a
 % problem with many small blocks share most of their F{i}, so that each
-% F{i} is handed over once for each block it touches.
+% F{i} is handed over once for each block it touches. A group of small
+% blocks does the same, with its sums by kovalin among the modules, and
+% its Schur complement over all its members at once.
+  F = blk.F;
   k = numel (F);
   if (k == 0)
     K.sum = @(x) [];
@@ -19,7 +22,29 @@ function K = block_kernels (F, kind, C)
     return;
   end
   m = size (F{1}, 1);
-  if (m <= C.kron_order)
+  if (~isempty (blk.members))
+    Fstack = stack (F);
+    if (strcmp (kind, 'modules'))
+      nz = sum_entries (F);
+      K.sum = @(x) kovalin (x, F, nz);
+    else
+      K.sum = @(x) reshape (Fstack * x, m, m);
+    end
+    K.traces = @(A, G) full (Fstack.' * reshape (times_ (A, G), [], 1));
+    % each order's members: the rows of Fstack at their entries, and the
+    % positions in kron(Y, W) of the products W(q,s)*Y(p,r)
+    pages = blk.pages;
+    for c = 1:numel (pages)
+      [k, lin] = deal (pages(c).k, pages(c).lin);
+      pages(c).F = Fstack(lin(:), :);
+      at = reshape (1:numel (lin), size (lin));
+      I = reshape (at, k, k, 1, 1, []) + zeros (1, 1, k, k);
+      J = reshape (at, 1, 1, k, k, []) + zeros (k, k);
+      pages(c).I = I(:);
+      pages(c).J = J(:);
+    end
+    K.schur = @(Y, W) schur_group (pages, Y, W);
+  elseif (m <= C.kron_order)
     Fstack = stack (F);
     K.sum = @(x) reshape (Fstack * x, m, m);
     K.traces = @(A, G) full (Fstack.' * reshape (times_ (A, G), [], 1));
@@ -68,6 +93,22 @@ function M = schur_kron (Fstack, Y, W)
   % vec(W*F{j}*Y) = kron(Y, W)*vec(F{j}) for a symmetric Y, so that
   % M(i,j) = vec(F{i})'*kron(Y, W)*vec(F{j})
   M = sym_part (full (Fstack.' * (kron (Y, W) * Fstack)));
+end
+
+function M = schur_group (pages, Y, W)
+  % as schur_kron, over the members of a group: kron(Y, W) of a member
+  % holds W(q,s)*Y(p,r) where F(q,p) and F(s,r) meet
+  M = 0;
+  for c = 1:numel (pages)
+    k = pages(c).k;
+    lin = pages(c).lin;
+    count = size (lin, 3);
+    Yp = reshape (full (Y(lin)), 1, k, 1, k, count);
+    Wp = reshape (full (W(lin)), k, 1, k, 1, count);
+    KYW = sparse (pages(c).I, pages(c).J, reshape (Wp .* Yp, [], 1), numel (lin), numel (lin));
+    M = M + pages(c).F.' * (KYW * pages(c).F);
+  end
+  M = sym_part (full (M));
 end
 
 function nz = sum_entries (F)
@@ -145,3 +186,39 @@ function M = mirror (M)
   M = M + M.';
   M(1:size (M, 1) + 1:end) = d;
 end
+
+%!test
+%! % a group of members of orders 2, 3 and 2, and a block of its own, with
+%! % both kinds: the sums, traces and Schur complement of the definitions
+%! S = @(A) A + A.';
+%! F = {sparse(blkdiag (S([1 2; 0 3]), S(magic (3)), S([4 5; 0 6]), S(magic (4)))), ...
+%!      sparse(blkdiag (zeros (5), [7 1; 1 8], zeros (4))), ...
+%!      sparse(blkdiag (S(reshape (1:9, 3, 3)) .* [0 0 0; 0 0 0; 0 0 1], zeros (2), ...
+%!                      [0 0 0 0; 0 0 0 0; 0 0 0 2; 0 0 2 0]))};
+%! F = [{sparse(blkdiag (ones (2), zeros (9)))}, F];
+%! F0 = sparse (11, 11);
+%! P = split_problem (F, F0, find_blocks (F, F0), 3);
+%! C = solver_constants ();
+%! x = [0.5; -1; 2; 3];
+%! for kind = {'modules', 'octave'}
+%!   for k = 1:2
+%!     blk = P.blk(k);
+%!     K = block_kernels (blk, kind{1}, C);
+%!     q = numel (blk.idx);
+%!     Y = blk.F{1} * 0.25 + (q + 1) * speye (q);
+%!     W = S(blk.F{end}) + 2 * q * speye (q);
+%!     n = numel (blk.F);
+%!     [want_sum, want_traces, want_schur] = deal (0, zeros (n, 1), zeros (n));
+%!     for i = 1:n
+%!       want_sum = want_sum + x(blk.cons(i)) * blk.F{i};
+%!       want_traces(i) = trace (blk.F{i} * W * Y);
+%!       for j = 1:n
+%!         want_schur(i, j) = trace (blk.F{i} * W * blk.F{j} * Y);
+%!       end
+%!     end
+%!     assert (full (K.sum (x(blk.cons))), full (want_sum), 1e-13);
+%!     assert (K.traces (W, Y), want_traces, 1e-12 * norm (want_traces));
+%!     assert (K.schur (Y, W), want_schur, 1e-12 * norm (want_schur));
+%!   end
+%! end
+%! assert ({P.blk.members}, {[2 3 2], []});

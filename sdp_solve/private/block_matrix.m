@@ -4,10 +4,9 @@ function S = block_matrix (P, X)
   [I, J, V] = deal (cell (nb + 1, 1));
   for k = 1:nb
     idx = P.blk(k).idx(:);
-    q = numel (idx);
-    I{k} = repmat (idx, q, 1);
-    J{k} = reshape (repmat (idx.', q, 1), [], 1);
-    V{k} = X.b{k}(:);
+    [i, j, V{k}] = find (X.b{k});
+    I{k} = idx(i);
+    J{k} = idx(j);
   end
   I{end} = P.diag.idx(:);
   J{end} = P.diag.idx(:);

@@ -23,7 +23,7 @@ function [status, message, cert] = certificates (P, K, x, FY, pobj, dobj, R, inf
   if (pobj < 0)
     cert(2) = block_norm (R) / -pobj;
     S = form_sum (P, K, x / -pobj);
-    S = block_map (@(s) full (s) + inftol * eye (size (s, 1)), @(s) s + inftol, S);
+    S = block_map (@(s) s + inftol * speye (size (s, 1)), @(s) s + inftol, S);
     [~, ok] = block_chol (S);
     if (ok)
       status = 'dual infeasible';

@@ -22,6 +22,11 @@ function C = solver_constants ()
   % the order up to which a block's Schur complement is formed through
   % kron(Y, inv(Z)), a dense matrix of order kron_order^2
   C.kron_order = 30;
+  % the blocks of this order or less, when there are two or more, are
+  % gathered into one group held as a sparse block-diagonal matrix: the
+  % interpreter then takes a few steps an iteration for all of them, not
+  % a few for each
+  C.group_order = 10;
   % the order from which a block's step lengths come from Lanczos' method
   % rather than a full eigen-decomposition
   C.lanczos_order = 150;

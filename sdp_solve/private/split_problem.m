@@ -1,16 +1,28 @@
-function P = split_problem (F, F0, part)
+function P = split_problem (F, F0, part, group_order)
 % The problem cut into its blocks. For each block k of order above one,
 % P.blk(k) holds its indices idx, the constraints cons whose F{i} touch
 % it, their parts F{i}(idx,idx) (F) and F0(idx,idx) (F0). The diagonal
 % part is P.diag: its indices idx, the n-by-d sparse matrix A whose row i
 % holds F{i}'s diagonal there, and F0's diagonal there (f0).
+% With group_order, two or more blocks of that order or less are gathered
+% into one group, a block held as a sparse block-diagonal matrix, whose
+% members field lists their orders in turn (it is empty for a block of
+% its own), and whose pages field gives, for each order k among them,
+% the positions of its members' entries: lin(:, :, j) the linear indices,
+% in the group's matrix, of the j-th member of order k.
+  if (nargin > 3)
+    part = group_blocks (part, group_order);
+  else
+    part.members = cell (1, numel (part.blocks));
+  end
   n = numel (F);
   m = size (F0, 1);
   nb = numel (part.blocks);
   P.m = m;
   P.n = n;
-  P.blk = struct ('idx', cell (1, nb), 'cons', [], 'F', [], 'F0', []);
-  if (nb == 1 && isempty (part.diag))
+  P.blk = struct ('idx', cell (1, nb), 'cons', [], 'F', [], 'F0', [], ...
+                  'members', part.members, 'pages', []);
+  if (nb == 1 && isempty (part.diag) && isempty (part.members{1}))
     % one block: the matrices as they are
     P.blk(1).idx = 1:m;
     P.blk(1).cons = find (cellfun (@nnz, F));
@@ -48,6 +60,7 @@ function P = split_problem (F, F0, part)
         P.blk(k).F{r} = sparse (local(I(e)), local(J(e)), V(e), numel (idx), numel (idx));
       end
       P.blk(k).F0 = F0(idx, idx);
+      P.blk(k).pages = pages_of (part.members{k});
     end
     d = blk == 0;
     P.diag.idx = part.diag;
@@ -58,6 +71,38 @@ function P = split_problem (F, F0, part)
   P.diag.idx = [];
   P.diag.A = sparse (n, 0);
   P.diag.f0 = zeros (0, 1);
+end
+
+function part = group_blocks (part, group_order)
+  % the blocks of order group_order or less, when there are two or more,
+  % made one, in the place of the first of them
+  orders = cellfun (@numel, part.blocks);
+  small = orders <= group_order;
+  part.members = cell (1, numel (orders));
+  if (nnz (small) < 2)
+    return;
+  end
+  first = find (small, 1);
+  part.blocks{first} = [part.blocks{small}];
+  part.members{first} = orders(small);
+  small(first) = false;
+  part.blocks(small) = [];
+  part.members(small) = [];
+end
+
+function pages = pages_of (members)
+  pages = struct ('k', {}, 'lin', {});
+  if (isempty (members))
+    return;
+  end
+  mg = sum (members);
+  offsets = cumsum ([0, members(1:end-1)]);
+  for k = unique (members)
+    o = offsets(members == k);
+    [r, c] = ndgrid (1:k, 1:k);
+    lin = reshape (o, 1, 1, []) .* (mg + 1) + (c - 1) * mg + r;
+    pages(end+1) = struct ('k', k, 'lin', lin);
+  end
 end
 
 %!test
@@ -72,3 +117,19 @@ end
 %! assert (P.diag.idx, [2 4]);
 %! assert (full (P.diag.A), [3 5; 6 0]);
 %! assert (P.diag.f0, [0; 1]);
+%!test
+%! % blocks of orders 2, 3 and 2 gathered into one group: the members'
+%! % entries where the pages say, F{i} of the group block-diagonal
+%! F = {sparse(blkdiag([1 2; 2 3], [1 1 0; 1 2 1; 0 1 3], [4 5; 5 6])), sparse(blkdiag(zeros(5), [7 0; 0 8]))};
+%! F0 = sparse (7, 7);
+%! P = split_problem (F, F0, find_blocks (F, F0), 2);
+%! assert (numel (P.blk), 2);
+%! assert (P.blk(1).members, [2 2]);
+%! assert (P.blk(1).idx, [1 2 6 7]);
+%! assert (P.blk(1).cons, [1 2]);
+%! assert (isempty (P.blk(2).members) && isempty (P.blk(2).pages));
+%! G = full (P.blk(1).F{1});
+%! assert (G, blkdiag ([1 2; 2 3], [4 5; 5 6]));
+%! assert ([P.blk(1).pages.k], 2);
+%! assert (G(P.blk(1).pages.lin), cat (3, [1 2; 2 3], [4 5; 5 6]));
+%! assert (full (P.blk(1).F{2}), blkdiag (zeros (2), [7 0; 0 8]));
