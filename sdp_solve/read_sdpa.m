@@ -24,12 +24,16 @@ function [F, F0, c, blocks] = read_sdpa (file)
   if (~ischar (file) || ~exist (file, 'file'))
     error ('read_sdpa: no file %s', num2str (file));
   end
-  lines = regexp (fileread (file), '\r?\n', 'split');
-  first = 1;
-  while (first <= numel (lines) && ~isempty (regexp (lines{first}, '^\s*["*]', 'once')))
-    first = first + 1;
+  % the comment lines at the head, dropped one by one: splitting the whole
+  % file into lines costs far more than reading it
+  body = fileread (file);
+  while (~isempty (regexp (body, '^\s*["*]', 'once')))
+    next = find (body == "\n", 1);
+    if (isempty (next))
+      next = numel (body);
+    end
+    body = body(next+1:end);
   end
-  body = sprintf ('%s\n', lines{first:end});
   body = regexprep (body, '=[^\n]*', ' ');   % "=mdim" and the like
   body(ismember (body, ',(){}')) = ' ';
   [nums, count, msg] = sscanf (body, '%f');

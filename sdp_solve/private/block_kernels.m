@@ -1,6 +1,6 @@
 function K = block_kernels (blk, kind, C)
 % The inner work of one block blk of split_problem, whose constraint
-% matrices (the parts of the F{i} that touch it) are the cell blk.F, with
+% matrices are the parts F{1}, ..., F{k} of the F{i} that touch it, with
 % the modules or with plain expressions:
 %   K.sum(x)       x(1)*F{1} + ... + x(k)*F{k}, sparse unless nearly full
 %   K.traces(A, G) the vector of F{i}.(A*G), A symmetric ([] for I)
@@ -13,17 +13,20 @@ function K = block_kernels (blk, kind, C)
 % F{i} is handed over once for each block it touches. A group of small
 % blocks does the same, with its sums by kovalin among the modules, and
 % its Schur complement over all its members at once.
-  F = blk.F;
-  k = numel (F);
+  k = numel (blk.cons);
   if (k == 0)
     K.sum = @(x) [];
     K.traces = @(A, G) zeros (0, 1);
     K.schur = @(Y, W) zeros (0);
     return;
   end
-  m = size (F{1}, 1);
+  m = numel (blk.idx);
+  F = blk.F;
+  if (isempty (F) && (m > C.kron_order || ~isempty (blk.members) && strcmp (kind, 'modules')))
+    F = cell_of (blk.Fstack, m);
+  end
   if (~isempty (blk.members))
-    Fstack = stack (F);
+    Fstack = stack (blk);
     if (strcmp (kind, 'modules'))
       nz = sum_entries (F);
       K.sum = @(x) kovalin (x, F, nz);
@@ -45,7 +48,7 @@ function K = block_kernels (blk, kind, C)
     end
     K.schur = @(Y, W) schur_group (pages, Y, W);
   elseif (m <= C.kron_order)
-    Fstack = stack (F);
+    Fstack = stack (blk);
     K.sum = @(x) reshape (Fstack * x, m, m);
     K.traces = @(A, G) full (Fstack.' * reshape (times_ (A, G), [], 1));
     K.schur = @(Y, W) schur_kron (Fstack, Y, W);
@@ -69,7 +72,7 @@ function K = block_kernels (blk, kind, C)
       dense = cellfun (@nnz, F) > C.nearly_full * m * m;
     end
     if (any (dense))
-      Fstack = stack (F);
+      Fstack = stack (blk);
       K.traces = @(A, G) traces_mixed (brisset (pick (A, I), E, G, F(~dense)) / 2, ...
                                        Fstack(:, dense), times_ (A, G), dense);
     else
@@ -78,7 +81,7 @@ function K = block_kernels (blk, kind, C)
     end
     K.schur = @(Y, W) schur_modules (F, Y, W, dense, Fstack);
   else
-    Fstack = stack (F);
+    Fstack = stack (blk);
     rows_of = cell (1, k);
     for i = 1:k
       rows_of{i} = find (any (F{i}, 2));
@@ -122,8 +125,21 @@ function nz = sum_entries (F)
   nz = nnz (sparse (vertcat (I{:}), vertcat (J{:}), 1, m, m));
 end
 
-function Fstack = stack (F)
-  % Fstack = [F{1}(:) ... F{k}(:)], sparse
+function F = cell_of (Fstack, m)
+  % the matrices whose columns Fstack holds
+  F = cell (1, columns (Fstack));
+  for i = 1:numel (F)
+    F{i} = reshape (Fstack(:, i), m, m);
+  end
+end
+
+function Fstack = stack (blk)
+  % Fstack = [F{1}(:) ... F{k}(:)], sparse, as split_problem gave it
+  Fstack = blk.Fstack;
+  if (~isempty (Fstack))
+    return;
+  end
+  F = blk.F;
   k = numel (F);
   [I, V, J] = deal (cell (k, 1));
   for i = 1:k
@@ -193,7 +209,7 @@ end
 %! S = @(A) A + A.';
 %! F = {sparse(blkdiag (S([1 2; 0 3]), S(magic (3)), S([4 5; 0 6]), S(magic (4)))), ...
 %!      sparse(blkdiag (zeros (5), [7 1; 1 8], zeros (4))), ...
-%!      sparse(blkdiag (S(reshape (1:9, 3, 3)) .* [0 0 0; 0 0 0; 0 0 1], zeros (2), ...
+%!      sparse(blkdiag (zeros (2), S(reshape (1:9, 3, 3)) .* [0 0 0; 0 0 0; 0 0 1], zeros (2), ...
 %!                      [0 0 0 0; 0 0 0 0; 0 0 0 2; 0 0 2 0]))};
 %! F = [{sparse(blkdiag (ones (2), zeros (9)))}, F];
 %! F0 = sparse (11, 11);
@@ -205,15 +221,16 @@ end
 %!     blk = P.blk(k);
 %!     K = block_kernels (blk, kind{1}, C);
 %!     q = numel (blk.idx);
-%!     Y = blk.F{1} * 0.25 + (q + 1) * speye (q);
-%!     W = S(blk.F{end}) + 2 * q * speye (q);
-%!     n = numel (blk.F);
+%!     Y = F{1}(blk.idx, blk.idx) * 0.25 + (q + 1) * speye (q);
+%!     W = S(F{end}(blk.idx, blk.idx)) + 2 * q * speye (q);
+%!     n = numel (blk.cons);
+%!     G = cellfun (@(f) f(blk.idx, blk.idx), F(blk.cons), 'UniformOutput', false);
 %!     [want_sum, want_traces, want_schur] = deal (0, zeros (n, 1), zeros (n));
 %!     for i = 1:n
-%!       want_sum = want_sum + x(blk.cons(i)) * blk.F{i};
-%!       want_traces(i) = trace (blk.F{i} * W * Y);
+%!       want_sum = want_sum + x(blk.cons(i)) * G{i};
+%!       want_traces(i) = trace (G{i} * W * Y);
 %!       for j = 1:n
-%!         want_schur(i, j) = trace (blk.F{i} * W * blk.F{j} * Y);
+%!         want_schur(i, j) = trace (G{i} * W * G{j} * Y);
 %!       end
 %!     end
 %!     assert (full (K.sum (x(blk.cons))), full (want_sum), 1e-13);

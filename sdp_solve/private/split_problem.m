@@ -1,7 +1,9 @@
 function P = split_problem (F, F0, part, group_order)
 % The problem cut into its blocks. For each block k of order above one,
 % P.blk(k) holds its indices idx, the constraints cons whose F{i} touch
-% it, their parts F{i}(idx,idx) (F) and F0(idx,idx) (F0). The diagonal
+% it, their parts F{i}(idx,idx), either as the columns F{i}(idx,idx)(:)
+% of the sparse matrix Fstack or, when the problem is one block, as the
+% cell F, and F0(idx,idx) (F0). The diagonal
 % part is P.diag: its indices idx, the n-by-d sparse matrix A whose row i
 % holds F{i}'s diagonal there, and F0's diagonal there (f0).
 % With group_order, two or more blocks of that order or less are gathered
@@ -20,7 +22,7 @@ function P = split_problem (F, F0, part, group_order)
   nb = numel (part.blocks);
   P.m = m;
   P.n = n;
-  P.blk = struct ('idx', cell (1, nb), 'cons', [], 'F', [], 'F0', [], ...
+  P.blk = struct ('idx', cell (1, nb), 'cons', [], 'F', [], 'Fstack', [], 'F0', [], ...
                   'members', part.members, 'pages', []);
   if (nb == 1 && isempty (part.diag) && isempty (part.members{1}))
     % one block: the matrices as they are
@@ -49,22 +51,27 @@ function P = split_problem (F, F0, part, group_order)
     % the runs of one matrix in one block
     starts = [1; find(diff (blk) | diff (mat)) + 1];
     ends = [starts(2:end) - 1; numel(blk)];
+    % the run of each entry, and its place in the block
+    run = cumsum (accumarray (starts, 1, size (blk)));
+    I = local(I);
+    J = local(J);
     for k = 1:nb
       idx = part.blocks{k};
+      q = numel (idx);
       runs = find (blk(starts) == k);
       P.blk(k).idx = idx;
       P.blk(k).cons = mat(starts(runs)).';
-      P.blk(k).F = cell (1, numel (runs));
-      for r = 1:numel (runs)
-        e = starts(runs(r)):ends(runs(r));
-        P.blk(k).F{r} = sparse (local(I(e)), local(J(e)), V(e), numel (idx), numel (idx));
+      if (~isempty (runs))
+        e = starts(runs(1)):ends(runs(end));
+        P.blk(k).Fstack = sparse ((J(e) - 1) * q + I(e), run(e) - run(e(1)) + 1, V(e), ...
+                                  q * q, numel (runs));
       end
       P.blk(k).F0 = F0(idx, idx);
       P.blk(k).pages = pages_of (part.members{k});
     end
     d = blk == 0;
     P.diag.idx = part.diag;
-    P.diag.A = sparse (mat(d), local(I(d)), V(d), n, numel (part.diag));
+    P.diag.A = sparse (mat(d), I(d), V(d), n, numel (part.diag));
     P.diag.f0 = reshape (full (diag (F0(part.diag, part.diag))), [], 1);
     return;
   end
@@ -112,8 +119,8 @@ end
 %! P = split_problem (F, F0, find_blocks (F, F0));
 %! assert (P.blk(1).idx, [1 3]);
 %! assert (P.blk(1).cons, 1);
-%! assert (full (P.blk(1).F{1}), [1 2; 2 4]);
 %! assert (full (P.blk(1).F0), [7 8; 8 9]);
+%! assert (full (P.blk(1).Fstack), [1; 2; 2; 4]);
 %! assert (P.diag.idx, [2 4]);
 %! assert (full (P.diag.A), [3 5; 6 0]);
 %! assert (P.diag.f0, [0; 1]);
@@ -128,8 +135,8 @@ end
 %! assert (P.blk(1).idx, [1 2 6 7]);
 %! assert (P.blk(1).cons, [1 2]);
 %! assert (isempty (P.blk(2).members) && isempty (P.blk(2).pages));
-%! G = full (P.blk(1).F{1});
+%! G = reshape (full (P.blk(1).Fstack(:, 1)), 4, 4);
 %! assert (G, blkdiag ([1 2; 2 3], [4 5; 5 6]));
 %! assert ([P.blk(1).pages.k], 2);
 %! assert (G(P.blk(1).pages.lin), cat (3, [1 2; 2 3], [4 5; 5 6]));
-%! assert (full (P.blk(1).F{2}), blkdiag (zeros (2), [7 0; 0 8]));
+%! assert (full (P.blk(1).Fstack(:, 2)), reshape (blkdiag (zeros (2), [7 0; 0 8]), [], 1));
