@@ -29,21 +29,26 @@ function lmin = lanczos_min (X, Xinv, D, C)
     w = w - Q(:, 1:k) * (XQ(:, 1:k).' * w);
     Xw = X * w;
     b = sqrt (max (w.' * Xw, 0));
-    [S, E] = eig (T(1:k, 1:k));
-    [theta, j] = min (diag (E));
-    % the residual of the Ritz pair, and with a gap to the next Ritz
-    % value, the sharper bound on its eigenvalue's distance
-    bound = b * abs (S(k, j));
-    e = sort (diag (E));
-    if (k > 1 && e(2) > theta)
-      bound = min (bound, bound ^ 2 / (e(2) - theta));
-    end
-    lmin = theta - bound;
     % before lanczos_first steps the smallest Ritz value may be far from
-    % the smallest eigenvalue, whatever its own residual
-    if (b <= eps * norm (T(1:k, 1:k), 1) || k >= C.lanczos_first && ...
-        (bound <= C.lanczos_tol * abs (theta) || lmin >= -1 / C.lanczos_long))
-      return;
+    % the smallest eigenvalue, whatever its own residual: only an
+    % invariant subspace stops the search, and the Ritz values are not
+    % needed before
+    invariant = b <= eps * norm (T(1:k, 1:k), 1);
+    if (invariant || k >= C.lanczos_first || k == steps)
+      [S, E] = eig (T(1:k, 1:k));
+      [theta, j] = min (diag (E));
+      % the residual of the Ritz pair, and with a gap to the next Ritz
+      % value, the sharper bound on its eigenvalue's distance
+      bound = b * abs (S(k, j));
+      e = sort (diag (E));
+      if (k > 1 && e(2) > theta)
+        bound = min (bound, bound ^ 2 / (e(2) - theta));
+      end
+      lmin = theta - bound;
+      if (invariant || k >= C.lanczos_first && ...
+          (bound <= C.lanczos_tol * abs (theta) || lmin >= -1 / C.lanczos_long))
+        return;
+      end
     end
     T(k, k+1) = b;
     T(k+1, k) = b;
