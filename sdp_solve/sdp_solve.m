@@ -10,12 +10,26 @@ function [x, Y, info] = sdp_solve (varargin)
 %   symmetric m-by-m matrix and c a vector of n. It returns x (n-by-1), Y
 %   (m-by-m, sparse and block-diagonal) and a struct info with the fields
 %
-%      status      'solved', 'primal infeasible', 'dual infeasible' or
-%                  'not solved'
+%      status      'solved', 'inaccurate', 'not solved', 'primal
+%                  infeasible' or 'dual infeasible'
 %      pobj, dobj  c'*x and F0.Y
 %      gap         |pobj - dobj| / max(1, (|pobj| + |dobj|) / 2)
-%      pinf        ||x(1)*F{1} + ... + x(n)*F{n} - F0 - Z||_F / (1 + ||F0||_F)
-%      dinf        ||(c(i) - F{i}.Y)||_2 / (1 + ||c||_2)
+%      pinf        max(0, -lambda_min(Zx)) / (1 + ||F0||_F), where
+%                  Zx = x(1)*F{1} + ... + x(n)*F{n} - F0
+%      dinf        max(||(c(i) - F{i}.Y)||_2, -lambda_min(Y)) / (1 + ||c||_2)
+%      accuracy    the largest of gap, pinf and dinf
+%      dimacs      the six DIMACS error measures of x and Y (NaN for an
+%                  infeasibility certificate), with a = 1 + max|c(i)|,
+%                  b = 1 + the largest entry of |F0| and
+%                  s = 1 + |pobj| + |dobj|:
+%                  1: ||(F{i}.Y - c(i))||_2 / a, the dual equalities
+%                  2: max(0, -lambda_min(Y)) / a, Y's cone
+%                  3: ||Zx - Z||_F / b, where Z is the iterate's own
+%                     positive definite Z: the primal residual of an
+%                     iteration that starts infeasible
+%                  4: max(0, -lambda_min(Zx)) / b, Zx's cone
+%                  5: (pobj - dobj) / s, the gap
+%                  6: Zx.Y / s, the complementarity
 %      iterations, time, setup_time (seconds before the first
 %                  iteration: reading, splitting into blocks, the start),
 %                  schur_time (seconds spent forming the Schur
@@ -37,20 +51,22 @@ function [x, Y, info] = sdp_solve (varargin)
 %   them: its Schur complement comes from the members' kron(Y, inv(Z)) at
 %   once, and its inverses and step lengths member by member in arrays.
 %
-%   The status is 'solved' when gap, pinf and dinf are all at most tol.
-%   It is 'primal infeasible' when Y, scaled to F0.Y = 1, has
-%   ||(F{i}.Y)||_2 <= inftol: no Z >= 0 exists, and the Y returned is that
-%   certificate. It is 'dual infeasible' when x, scaled to c'*x = -1, has
-%   x(1)*F{1} + ... + x(n)*F{n} + inftol*I >= 0 (tested by a Cholesky
-%   factorization): no Y >= 0 exists, and the x returned is that
-%   certificate. Otherwise, when the iteration limit is reached or the
-%   iteration cannot go on (the Schur complement, Z or Y no longer
-%   positive definite to working precision, steps too short, or no
-%   progress in the last 8 iterations), x and Y
-%   are the best iterate met and the status is 'not solved'; when the best
-%   iterate's gap, pinf and dinf are then all at most sqrt(tol)/10 (1e-5
-%   by default), the status is 'solved' and the message says how far it
-%   got.
+%   The iteration stops when the iterate's gap, primal residual
+%   (||x(1)*F{1} + ... + x(n)*F{n} - F0 - Z||_F / (1 + ||F0||_F), the
+%   pinf column of the table) and dual residual are all at most tol, or
+%   when it finds a certificate of infeasibility, reaches the iteration
+%   limit or cannot go on (the Schur complement, Z or Y no longer positive
+%   definite to working precision, steps too short, or no progress in the
+%   last 8 iterations); in the last cases x and Y are the best iterate met.
+%   gap, pinf and dinf are then recomputed from the x and Y returned, as a
+%   user would, and the status is 'solved' when all three are at most tol,
+%   'inaccurate' when they are at most sqrt(tol) (1e-4 by default), and
+%   'not solved' otherwise. It is 'primal infeasible' when Y, scaled to
+%   F0.Y = 1, has ||(F{i}.Y)||_2 <= inftol: no Z >= 0 exists, and the Y
+%   returned is that certificate. It is 'dual infeasible' when x, scaled to
+%   c'*x = -1, has x(1)*F{1} + ... + x(n)*F{n} + inftol*I >= 0 (tested by
+%   a Cholesky factorization): no Y >= 0 exists, and the x returned is that
+%   certificate.
 %
 %   [x, Y, info] = sdp_solve(F, F0, c, opts) takes options from the fields
 %   of the struct opts:
@@ -132,9 +148,9 @@ function [x, Y, info] = sdp_solve (varargin)
   info = struct ('status', 'not solved', 'pobj', 0, 'dobj', 0, 'gap', Inf, ...
                  'pinf', Inf, 'dinf', Inf, 'iterations', 0, 'time', 0, ...
                  'setup_time', 0, 'schur_time', 0, 'factor_time', 0, 'message', '', ...
-                 'blocks', block_orders (P));
+                 'blocks', block_orders (P), 'dimacs', NaN (1, 6), 'accuracy', Inf);
   info.setup_time = toc (t_start);
-  best = struct ('x', x, 'Y', Y, 'worst', Inf, 'iter', 0, 'info', info);
+  best = struct ('x', x, 'Y', Y, 'nu', nu, 'worst', Inf, 'iter', 0, 'info', info);
   alpha = [0 0];
   progress = 0;
   best_cert = [Inf, Inf];
@@ -158,10 +174,9 @@ function [x, Y, info] = sdp_solve (varargin)
     end
     worst = max ([gap, pinf, dinf]);
     if (worst < best.worst)
-      best = struct ('x', x, 'Y', Y, 'worst', worst, 'iter', iter, 'info', info);
+      best = struct ('x', x, 'Y', Y, 'nu', nu, 'worst', worst, 'iter', iter, 'info', info);
     end
     if (worst <= opts.tol)
-      info.status = 'solved';
       info.message = sprintf ('gap and infeasibilities at most %.1e', opts.tol);
       break;
     end
@@ -179,7 +194,7 @@ function [x, Y, info] = sdp_solve (varargin)
     end
     if (iter >= opts.maxiter)
       info.message = sprintf ('%d iterations, the limit', iter);
-      [x, Y, info] = fall_back (best, info, opts.tol);
+      [x, Y, nu, info] = fall_back (best, info);
       break;
     end
     % progress: a better iterate, or a certificate of infeasibility at
@@ -190,7 +205,7 @@ function [x, Y, info] = sdp_solve (varargin)
     end
     if (iter >= progress + C.no_progress)
       info.message = sprintf ('no progress in the last %d iterations', C.no_progress);
-      [x, Y, info] = fall_back (best, info, opts.tol);
+      [x, Y, nu, info] = fall_back (best, info);
       break;
     end
 
@@ -204,7 +219,7 @@ function [x, Y, info] = sdp_solve (varargin)
     info.factor_time = info.factor_time + toc (t);
     if (isempty (RM))
       info.message = 'the Schur complement is no longer positive definite';
-      [x, Y, info] = fall_back (best, info, opts.tol);
+      [x, Y, nu, info] = fall_back (best, info);
       break;
     end
     Pnu = block_map (@(p) nu * p, @(p) nu * p, P0);
@@ -244,7 +259,7 @@ function [x, Y, info] = sdp_solve (varargin)
     alpha = [ap, ad];
     if (~okz || ~oky || max (alpha) < C.shortest_step)
       info.message = sprintf ('steps too short (%.1e, %.1e)', ap, ad);
-      [x, Y, info] = fall_back (best, info, opts.tol);
+      [x, Y, nu, info] = fall_back (best, info);
       break;
     end
     x = x + ap * dx;
@@ -256,6 +271,12 @@ function [x, Y, info] = sdp_solve (varargin)
     iter = iter + 1;
   end
 
+  if (any (strcmp (info.status, {'primal infeasible', 'dual infeasible'})))
+    info.dimacs = NaN (1, 6);
+    info.accuracy = NaN;
+  else
+    info = point_measures (P, K, F0b, c, x, Y, nu, normP0, normF0, opts.tol, info);
+  end
   Y = block_matrix (P, Y);
   info.time = toc (t_start);
   if (say)
@@ -306,23 +327,47 @@ end
 %! % the objectives agree with the published value to its printed digits
 %! assert (abs ([info.pobj info.dobj] - value) <= unit, sprintf ('%s: %s', name, text));
 %! assert (info.pobj, c.' * x, 1e-12 * abs (info.pobj));
-%! % x and Y are feasible
-%! Z = -full (F0);
+%! assert (info.dobj, full (sum (sum (F0 .* Y))), 1e-12 * abs (info.dobj));
+%! % the measures as a user recomputes them from x and Y, within tol
+%! check_measures (F, F0, c, x, Y, info, 1e-8);
+%! assert (info.time >= info.schur_time && info.schur_time > 0);
+%!endfunction
+
+%!function check_measures (F, F0, c, x, Y, info, tol)
+%! Zx = -full (F0);
 %! FY = zeros (numel (F), 1);
 %! for i = 1:numel (F)
-%!   Z = Z + x(i) * F{i};
-%!   FY(i) = sum (sum (F{i} .* Y));
+%!   Zx = Zx + x(i) * F{i};
+%!   FY(i) = full (sum (sum (F{i} .* Y)));
 %! end
-%! assert (min (eig ((Z + Z.') / 2)) >= -1e-7 * norm (Z), name);
-%! assert (min (eig ((Y + Y.') / 2)) >= -1e-7 * norm (Y), name);
-%! assert (abs (FY - c) <= 1e-6 * max (1, abs (c)), name);
-%! assert (info.dobj, sum (sum (F0 .* Y)), 1e-12 * abs (info.dobj));
-%! assert (info.time >= info.schur_time && info.schur_time > 0);
+%! low_z = max (0, -min (eig ((Zx + Zx.') / 2)));
+%! low_y = max (0, -min (eig (full (Y + Y.') / 2)));
+%! pobj = c(:).' * x;
+%! dobj = full (sum (sum (F0 .* Y)));
+%! a = 1 + norm (c, Inf);
+%! b = 1 + full (max (abs (F0(:))));
+%! s = 1 + abs (pobj) + abs (dobj);
+%! want = [norm(FY - c(:)) / a, low_y / a, low_z / b, (pobj - dobj) / s, sum(sum (Zx .* Y)) / s];
+%! assert (info.dimacs([1 2 4 5 6]), want, 1e-12 * max (1, abs (want)));
+%! gap = abs (pobj - dobj) / max (1, (abs (pobj) + abs (dobj)) / 2);
+%! pinf = low_z / (1 + norm (F0, 'fro'));
+%! dinf = max (norm (c(:) - FY), low_y) / (1 + norm (c));
+%! assert ([info.gap info.pinf info.dinf], [gap pinf dinf], 1e-12 * max (1, [gap pinf dinf]));
+%! assert (info.accuracy, max ([gap pinf dinf]), 1e-12);
+%! assert (info.dimacs(3) >= 0);
+%! switch (info.status)
+%!   case 'solved'
+%!     assert (info.accuracy <= tol);
+%!   case 'inaccurate'
+%!     assert (info.accuracy > tol && info.accuracy <= sqrt (tol));
+%!   otherwise
+%!     assert (info.accuracy > sqrt (tol));
+%! end
 %!endfunction
 
 %!test
 %! % one problem of each family, with the modules
-%! for name = {'truss1', 'truss4', 'control1', 'theta1', 'mcp100', 'gpp100', 'qap5', 'hinf1', 'arch0', 'mcp250-1'}
+%! for name = {'truss1', 'truss4', 'control1', 'theta1', 'mcp100', 'gpp100', 'qap5', 'arch0', 'mcp250-1'}
 %!   check_solved (name{1}, 'modules');
 %! end
 %!test
@@ -384,6 +429,16 @@ end
 %! assert (x, [1; 1], 1e-7);
 %! assert (full (Y(1:4, 1:4)), blkdiag ([1 -1; -1 1], [1 -1; -1 1]) / 2, 1e-7);
 %!test
+%! % an iteration that stops short of tol: hinf1 stalls near 1e-6, and
+%! % says so, with measures that a user recomputes alike
+%! [F, F0, c] = read_sdpa (sdplib_file ('hinf1'));
+%! [x, Y, info] = sdp_solve (F, F0, c, struct ('verbose', false));
+%! assert (info.status, 'inaccurate');
+%! check_measures (F, F0, c, x, Y, info, 1e-8);
+%! [x, Y, info] = sdp_solve (F, F0, c, struct ('verbose', false, 'tol', 1e-5));
+%! assert (info.status, 'solved');
+%! check_measures (F, F0, c, x, Y, info, 1e-5);
+%!test
 %! % no x gives Z >= 0: Y is the certificate
 %! [F, F0, c] = read_sdpa (sdplib_file ('infp1'));
 %! [x, Y, info] = sdp_solve (F, F0, c, struct ('verbose', false));
@@ -417,10 +472,11 @@ end
 %! assert (! isempty (strfind (text, 'sdp_solve: solved')));
 %! assert (! isempty (strfind (text, 'Schur complement')));
 %!test
-%! % the iteration limit: the best iterate, not solved
+%! % the iteration limit: the best iterate, far from tol
 %! [x, Y, info] = sdp_solve (sdplib_file ('theta1'), struct ('verbose', false, 'maxiter', 3));
 %! assert (info.status, 'not solved');
 %! assert (info.iterations, 3);
+%! assert (info.accuracy > 1e-4);
 %! assert (! isempty (strfind (info.message, 'limit')));
 
 %!shared F, F0

@@ -1,0 +1,56 @@
+function info = point_measures (P, K, F0b, c, x, Y, nu, normP0, normF0, tol, info)
+% What the returned x and Y reach, recomputed from them as a user would,
+% with Zx = x(1)*F{1} + ... + x(n)*F{n} - F0 and the iterate's own
+% Z = Zx - nu*P0, and the status that follows: 'solved' when gap, pinf
+% and dinf are all at most tol, 'inaccurate' when at most sqrt(tol), and
+% 'not solved' otherwise; info.accuracy is the largest of the three.
+  Zx = form_z (P, K, x, 0, F0b);
+  FY = block_traces (P, K, [], Y);
+  pobj = full (c.' * x);
+  dobj = block_inner (F0b, Y);
+  low_z = violation (P, Zx);
+  low_y = violation (P, Y);
+  info.pobj = pobj;
+  info.dobj = dobj;
+  info.gap = abs (pobj - dobj) / max (1, (abs (pobj) + abs (dobj)) / 2);
+  info.pinf = low_z / (1 + normF0);
+  info.dinf = max (norm (c - FY), low_y) / (1 + norm (c));
+  % the six DIMACS measures
+  scale_c = 1 + norm (c, Inf);
+  scale_f0 = 1 + max ([0, cellfun(@(f) full (max (abs (f(:)))), F0b.b), max(abs (F0b.d))]);
+  scale_obj = 1 + abs (pobj) + abs (dobj);
+  info.dimacs = [norm(c - FY) / scale_c, low_y / scale_c, nu * normP0 / scale_f0, ...
+                 low_z / scale_f0, (pobj - dobj) / scale_obj, block_inner(Zx, Y) / scale_obj];
+  info.accuracy = max ([info.gap, info.pinf, info.dinf]);
+  if (info.accuracy <= tol)
+    info.status = 'solved';
+  elseif (info.accuracy <= sqrt (tol))
+    info.status = 'inaccurate';
+  else
+    info.status = 'not solved';
+  end
+end
+
+function v = violation (P, X)
+  % max(0, -(the smallest eigenvalue of X)), over the blocks; a block whose
+  % Cholesky factor exists has none
+  v = max ([0, -X.d(:).']);
+  for k = 1:numel (X.b)
+    [~, p] = chol (X.b{k});
+    if (p == 0)
+      continue;
+    end
+    if (isempty (P.blk(k).members))
+      B = full (X.b{k});
+      v = max (v, -min (eig ((B + B.') / 2)));
+    else
+      for c = 1:numel (P.blk(k).pages)
+        lin = P.blk(k).pages(c).lin;
+        B = reshape (full (X.b{k}(lin)), size (lin));
+        for j = 1:size (B, 3)
+          v = max (v, -min (eig ((B(:, :, j) + B(:, :, j).') / 2)));
+        end
+      end
+    end
+  end
+end
