@@ -275,7 +275,7 @@ function [x, Y, info] = sdp_solve (varargin)
     info.dimacs = NaN (1, 6);
     info.accuracy = NaN;
   else
-    info = point_measures (P, K, F0b, c, x, Y, nu, normP0, normF0, opts.tol, info);
+    info = point_measures (P, K, F0b, c, x, Y, nu * normP0, normF0, opts.tol, info);
   end
   Y = block_matrix (P, Y);
   info.time = toc (t_start);

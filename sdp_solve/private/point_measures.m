@@ -1,7 +1,7 @@
-function info = point_measures (P, K, F0b, c, x, Y, nu, normP0, normF0, tol, info)
+function info = point_measures (P, K, F0b, c, x, Y, residual, normF0, tol, info)
 % What the returned x and Y reach, recomputed from them as a user would,
-% with Zx = x(1)*F{1} + ... + x(n)*F{n} - F0 and the iterate's own
-% Z = Zx - nu*P0, and the status that follows: 'solved' when gap, pinf
+% with Zx = x(1)*F{1} + ... + x(n)*F{n} - F0 and the iterate's own Z,
+% at ||Zx - Z||_F = residual, and the status that follows: 'solved' when gap, pinf
 % and dinf are all at most tol, 'inaccurate' when at most sqrt(tol), and
 % 'not solved' otherwise; info.accuracy is the largest of the three.
   Zx = form_z (P, K, x, 0, F0b);
@@ -19,7 +19,7 @@ function info = point_measures (P, K, F0b, c, x, Y, nu, normP0, normF0, tol, inf
   scale_c = 1 + norm (c, Inf);
   scale_f0 = 1 + max ([0, cellfun(@(f) full (max (abs (f(:)))), F0b.b), max(abs (F0b.d))]);
   scale_obj = 1 + abs (pobj) + abs (dobj);
-  info.dimacs = [norm(c - FY) / scale_c, low_y / scale_c, nu * normP0 / scale_f0, ...
+  info.dimacs = [norm(c - FY) / scale_c, low_y / scale_c, residual / scale_f0, ...
                  low_z / scale_f0, (pobj - dobj) / scale_obj, block_inner(Zx, Y) / scale_obj];
   info.accuracy = max ([info.gap, info.pinf, info.dinf]);
   if (info.accuracy <= tol)
