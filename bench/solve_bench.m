@@ -2,29 +2,33 @@ function results = solve_bench (names, figure_file, saved)
 %SOLVE_BENCH sdp_solve on SDPLIB problems: where an iteration's time goes.
 %   results = solve_bench(names) solves each SDPLIB problem of the cell
 %   array names (see sdplib_file) as a user does, sdp_solve(file), with
-%   opts.kernels = 'modules' and 'octave' in turn; a problem that both
-%   solve in under 5 s is solved twice more with each, in the same
-%   alternation, and the fastest solve of each kind is kept (the first
-%   solves also pay for loading code). It prints two Markdown tables.
+%   opts.kernels = 'cheapest' (the default), 'modules' and 'octave' in
+%   turn; a problem that all three solve in under 5 s is solved twice more
+%   with each, in the same alternation, and the fastest solve of each kind
+%   is kept (the first solves also pay for loading code). It prints three
+%   Markdown tables.
 %
-%   The first, the solves: for each problem its order m, its number n of
-%   constraint matrices, its blocks, the status, the iterations, the
-%   digits in which the farther objective agrees with the published value,
-%   the whole time with the modules, the time of an established
+%   The first, the solves with the default kernels: for each problem its
+%   order m, its number n of constraint matrices, its blocks, the status,
+%   the iterations, the digits in which the farther objective agrees with
+%   the published value, the whole time, the time of an established
 %   interior-point solver written in C on this machine kind with OpenBLAS
-%   (where known) and the ratio of the two, and the whole time and the
-%   Schur complement's time with each kind of kernels.
+%   (where known) and the ratio of the two.
 %
-%   The second, an iteration with the modules: the Schur complement, its
-%   factor and the rest of the iteration (everything else but the set-up
-%   before the first iteration), each a mean over the iterations, beside
-%   the dense floor: for each block one Cholesky factor of Z and one of Y,
-%   inv(Z) and two products of the block's order, plus the Cholesky factor
-%   of M, each timed alone on matrices of those orders. The rest counts
-%   the factor of M, as the floor does.
+%   The second, the Schur complement: the method each block's takes with
+%   the default kernels (info.schur_methods), and its time, and the whole
+%   solve's, with each kind of kernels.
+%
+%   The third, an iteration with the default kernels: the Schur
+%   complement, its factor and the rest of the iteration (everything else
+%   but the set-up before the first iteration), each a mean over the
+%   iterations, beside the dense floor: for each block one Cholesky factor
+%   of Z and one of Y, inv(Z) and two products of the block's order, plus
+%   the Cholesky factor of M, each timed alone on matrices of those
+%   orders. The rest counts the factor of M, as the floor does.
 %
 %   solve_bench(names, figure_file) also draws the speed-ups of the
-%   modules over Octave expressions per problem into the PNG file
+%   default kernels over Octave expressions per problem into the PNG file
 %   figure_file (none when figure_file is '').
 %
 %   solve_bench(names, '', saved) measures and saves the tables' rows in
@@ -44,7 +48,8 @@ function results = solve_bench (names, figure_file, saved)
     return;
   end
   rows_ = {};
-  results = struct ('name', {}, 'modules', {}, 'octave', {});
+  kinds = {'cheapest', 'modules', 'octave'};
+  results = struct ('name', {}, 'cheapest', {}, 'modules', {}, 'octave', {});
   opts = struct ('verbose', false);
   for k = 1:numel (names)
     name = names{k};
@@ -53,20 +58,19 @@ function results = solve_bench (names, figure_file, saved)
     [value, text, unit] = sdplib_value (name);
     r = struct ('name', name);
     for round = 1:3
-      for kind = {'modules', 'octave'}
+      for kind = kinds
         opts.kernels = kind{1};
         [~, ~, info] = sdp_solve (file, opts);
         if (round == 1 || info.time < r.(kind{1}).time)
           r.(kind{1}) = info;
         end
       end
-      if (round == 1 && max (r.modules.time, r.octave.time) >= 5)
+      if (round == 1 && max (cellfun (@(f) r.(f).time, kinds)) >= 5)
         break;
       end
     end
     results(end+1) = r;
-    i = r.modules;
-    o = r.octave;
+    i = r.cheapest;
     if (isnan (value))
       digits = '-';
     else
@@ -80,16 +84,33 @@ function results = solve_bench (names, figure_file, saved)
     m = size (F0, 1);
     status = strrep (i.status, ' ', '&nbsp;');
     rows_(end+1, :) = {name, m, numel(F), describe(i.blocks), status, i.iterations, digits, ...
-                       i.time, ref, i.time / ref, o.time, i.schur_time, o.schur_time, ...
+                       i.time, ref, i.time / ref, describe_methods(i.schur_methods), ...
+                       i.schur_time, r.modules.schur_time, r.octave.schur_time, ...
+                       r.modules.time, r.octave.time, ...
                        i.setup_time, 1e3 * i.schur_time / it, 1e3 * i.factor_time / it, ...
-                       1e3 * rest, 1e3 * floor_, rest / floor_, o.iterations};
-    fprintf (stderr, '%s done: %.2f s and %.2f s\n', name, i.time, o.time);
+                       1e3 * rest, 1e3 * floor_, rest / floor_};
+    fprintf (stderr, '%s done: %.2f s, %.2f s and %.2f s\n', name, i.time, r.modules.time, ...
+             r.octave.time);
   end
   if (nargin > 2)
     save ('-binary', saved, 'rows_');
   else
     print_tables (rows_, figure_file);
   end
+end
+
+function text = describe_methods (names)
+  % the methods of the blocks, a method that several take counted once
+  [u, ~, j] = unique (names);
+  parts = cell (1, numel (u));
+  for k = 1:numel (u)
+    if (sum (j == k) > 1)
+      parts{k} = sprintf ('%d×%s', sum (j == k), u{k});
+    else
+      parts{k} = u{k};
+    end
+  end
+  text = strjoin (parts, ', ');
 end
 
 function t = reference_time (name)
@@ -148,22 +169,28 @@ function text = describe (blocks)
 end
 
 function print_tables (rows_, figure_file)
-  fprintf ('| problem | m | n | blocks | status | it | digits | solve (s) | C solver (s) | solve / C solver | solve, Octave kernels (s) | Schur (s) | Schur, Octave kernels (s) |\n');
-  fprintf ('|---|---:|---:|---|---|---:|---:|---:|---:|---:|---:|---:|---:|\n');
+  fprintf ('| problem | m | n | blocks | status | it | digits | solve (s) | C solver (s) | solve / C solver |\n');
+  fprintf ('|---|---:|---:|---|---|---:|---:|---:|---:|---:|\n');
   for k = 1:size (rows_, 1)
     r = rows_(k, :);
-    fprintf ('| %s | %d | %d | %s | %s | %d | %s | %.2f | %s | %s | %.2f | %.2f | %.2f |\n', ...
-             r{1:7}, r{8}, num (r{9}, '%.2f'), num (r{10}, '%.1f'), r{11}, r{12}, r{13});
+    fprintf ('| %s | %d | %d | %s | %s | %d | %s | %.2f | %s | %s |\n', ...
+             r{1:7}, r{8}, num (r{9}, '%.2f'), num (r{10}, '%.1f'));
+  end
+  fprintf ('\n| problem | Schur methods | Schur (s) | Schur, modules (s) | Schur, Octave (s) | solve, modules (s) | solve, Octave (s) |\n');
+  fprintf ('|---|---|---:|---:|---:|---:|---:|\n');
+  for k = 1:size (rows_, 1)
+    r = rows_(k, :);
+    fprintf ('| %s | %s | %.2f | %.2f | %.2f | %.2f | %.2f |\n', r{1}, r{11:16});
   end
   fprintf ('\n| problem | set-up (s) | Schur / it (ms) | factor / it (ms) | rest / it (ms) | dense floor / it (ms) | rest / floor |\n');
   fprintf ('|---|---:|---:|---:|---:|---:|---:|\n');
   for k = 1:size (rows_, 1)
     r = rows_(k, :);
-    fprintf ('| %s | %.2f | %.1f | %.1f | %.1f | %.1f | %.2f |\n', r{1}, r{14:19});
+    fprintf ('| %s | %.2f | %.1f | %.1f | %.1f | %.1f | %.2f |\n', r{1}, r{17:22});
   end
   if (! isempty (figure_file))
-    schur = cell2mat (rows_(:, 13)) ./ cell2mat (rows_(:, 12));
-    solve = cell2mat (rows_(:, 11)) ./ cell2mat (rows_(:, 8));
+    schur = cell2mat (rows_(:, 14)) ./ cell2mat (rows_(:, 12));
+    solve = cell2mat (rows_(:, 16)) ./ cell2mat (rows_(:, 8));
     draw_speedups (rows_(:, 1), schur, solve, figure_file);
   end
 end

@@ -75,16 +75,19 @@ function [x, Y, info] = sdp_solve (varargin)
 %      inftol    1e-8     the bound of the infeasibility certificates
 %      maxiter   100      the largest number of iterations
 %      verbose   true     print the iterations and a summary
-%      kernels   'modules' to form each block's sums of the F{i} with
+%      kernels   'cheapest' to form each block's sums of the F{i} with
 %                kovalin (a full result when the sum has more than an
-%                eighth of its entries) and its Schur complement and the
-%                traces F{i}.G with brisset, or 'octave' to do the same
-%                steps with Octave (or MATLAB) expressions; with the
-%                modules, a nearly full F{i} (more than an eighth of its
-%                entries) in a block of order 100 or more has its traces
-%                and its row of the Schur complement formed by dense
-%                products, which an optimised BLAS makes faster than
-%                brisset's fixed order of sums
+%                eighth of its entries), the traces F{i}.G with brisset,
+%                and its Schur complement by the method that counts of
+%                the work show cheapest (see below); 'modules' to form
+%                the Schur complement too with brisset's rows, the three
+%                modules only; or 'octave' to do the same steps with
+%                Octave (or MATLAB) expressions. With the modules, a
+%                nearly full F{i} (more than an eighth of its entries) in
+%                a block of order 100 or more has its traces and its row
+%                of the Schur complement formed by dense products, which
+%                an optimised BLAS makes faster than brisset's fixed
+%                order of sums
 %
 %   [x, Y, info] = sdp_solve(file) and sdp_solve(file, opts) read the
 %   problem from a file in SDPA sparse format (see read_sdpa).
@@ -92,8 +95,8 @@ function [x, Y, info] = sdp_solve (varargin)
 %   The method is the infeasible primal-dual path-following method with the
 %   HKM search direction and Mehrotra's predictor-corrector steps, from
 %   x = 0, Z and Y multiples of the identity. Each iteration forms the
-%   Schur complement M(i,j) = trace(F{i}*inv(Z)*F{j}*Y), row by row in
-%   each block, factors it by Cholesky, and takes the longest steps (times
+%   Schur complement M(i,j) = trace(F{i}*inv(Z)*F{j}*Y), block by block,
+%   factors it by Cholesky, and takes the longest steps (times
 %   0.9 to 0.99) that keep Z and Y positive definite. The step to the
 %   boundary is the smallest eigenvalue of inv(Z)*dZ (and inv(Y)*dY): by a
 %   full eigen-decomposition in blocks of order under 150, by Lanczos'
@@ -102,6 +105,21 @@ function [x, Y, info] = sdp_solve (varargin)
 %   factorization of the new iterate confirms it (a step it refutes that
 %   Lanczos' method or a polynomial gave is found again by eigenvalues),
 %   and shortens the step when rounding has left it just outside.
+%
+%   With the cheapest kernels, a block of order above 30 that is not in a
+%   group has its Schur complement formed by one of three exact methods,
+%   the one whose counted work is least (never a timing, so that the
+%   iterates do not depend on the machine's load; info.schur_methods names
+%   each block's):
+%      'rows'     brisset's rows, F{i} against F{i:n};
+%      'entries'  for the F{i} that hold a single diagonal entry or one
+%                 symmetric pair (max-cut, theta, qpG, gpp), M(i,j) from
+%                 gathered entries of inv(Z) and Y, and the others' rows
+%                 by brisset;
+%      'dense'    with inv(Z) = L*L' and Y = R'*R, M = P'*P for the
+%                 columns P(:,j) = vec(L'*F{j}*R'), by dense products
+%                 (nearly full F{i}, as control's).
+%   The blocks of order 30 or less, and groups, take kron (see above).
 %
 %   Example:
 %      [x, Y, info] = sdp_solve(sdplib_file('truss1'), struct('verbose', false));
@@ -148,7 +166,9 @@ function [x, Y, info] = sdp_solve (varargin)
   info = struct ('status', 'not solved', 'pobj', 0, 'dobj', 0, 'gap', Inf, ...
                  'pinf', Inf, 'dinf', Inf, 'iterations', 0, 'time', 0, ...
                  'setup_time', 0, 'schur_time', 0, 'factor_time', 0, 'message', '', ...
-                 'blocks', block_orders (P), 'dimacs', NaN (1, 6), 'accuracy', Inf);
+                 'blocks', block_orders (P), 'schur_methods', {{}}, ...
+                 'dimacs', NaN (1, 6), 'accuracy', Inf);
+  info.schur_methods = cellfun (@(k) k.method, K, 'UniformOutput', false);
   info.setup_time = toc (t_start);
   best = struct ('x', x, 'Y', Y, 'nu', nu, 'worst', Inf, 'iter', 0, 'info', info);
   alpha = [0 0];
@@ -212,7 +232,7 @@ function [x, Y, info] = sdp_solve (varargin)
     % the Schur complement and its factor
     W = block_inverse (P, Z, RZ, C);
     t = tic;
-    M = block_schur (P, K, Y, W);
+    M = block_schur (P, K, Y, W, RZ, RY);
     info.schur_time = info.schur_time + toc (t);
     t = tic;
     RM = factor_schur (M, C);
@@ -366,8 +386,12 @@ end
 %!endfunction
 
 %!test
-%! % one problem of each family, with the modules
+%! % one problem of each family, with the cheapest methods and with the
+%! % modules alone
 %! for name = {'truss1', 'truss4', 'control1', 'theta1', 'mcp100', 'gpp100', 'qap5', 'arch0', 'mcp250-1'}
+%!   check_solved (name{1}, 'cheapest');
+%! end
+%! for name = {'theta1', 'gpp100', 'arch0'}
 %!   check_solved (name{1}, 'modules');
 %! end
 %!test
@@ -376,15 +400,21 @@ end
 %!   check_solved (name{1}, 'octave');
 %! end
 %!test
-%! % both kinds of kernels reach the same optimum
-%! for name = {'control2', 'mcp124-1', 'truss2'}
+%! % the three kinds of kernels reach the same optimum, the cheapest by
+%! % the methods its rule picks
+%! names = {'control2', 'mcp124-1', 'truss2', 'theta1'};
+%! methods = {{'kron', 'kron'}, {'entries'}, {'group'}, {'entries'}};
+%! for k = 1:numel (names)
 %!   opts = struct ('verbose', false, 'kernels', 'modules');
-%!   [~, ~, a] = sdp_solve (sdplib_file (name{1}), opts);
-%!   opts.kernels = 'octave';
-%!   [~, ~, b] = sdp_solve (sdplib_file (name{1}), opts);
-%!   assert (a.status, b.status);
-%!   assert (abs (a.pobj - b.pobj) <= 1e-6 * abs (a.pobj), name{1});
-%!   assert (abs (a.dobj - b.dobj) <= 1e-6 * abs (a.dobj), name{1});
+%!   [~, ~, a] = sdp_solve (sdplib_file (names{k}), opts);
+%!   for kind = {'octave', 'cheapest'}
+%!     opts.kernels = kind{1};
+%!     [~, ~, b] = sdp_solve (sdplib_file (names{k}), opts);
+%!     assert (a.status, b.status);
+%!     assert (abs (a.pobj - b.pobj) <= 1e-6 * abs (a.pobj), names{k});
+%!     assert (abs (a.dobj - b.dobj) <= 1e-6 * abs (a.dobj), names{k});
+%!   end
+%!   assert (b.schur_methods, methods{k});
 %! end
 %!test
 %! % a dense F{i} of order 100 among sparse ones, not in first place: its

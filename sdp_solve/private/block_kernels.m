@@ -4,7 +4,13 @@ function K = block_kernels (blk, kind, C)
 % the modules or with plain expressions:
 %   K.sum(x)       x(1)*F{1} + ... + x(k)*F{k}, sparse unless nearly full
 %   K.traces(A, G) the vector of F{i}.(A*G), A symmetric ([] for I)
-%   K.schur(Y, W)  M(i,j) = trace(F{i}*W*F{j}*Y)
+%   K.schur(Y, W, RZ, RY)  M(i,j) = trace(F{i}*W*F{j}*Y), with W = inv(Z),
+%                  Z = RZ'*RZ and Y = RY'*RY
+%   K.method       how K.schur forms M: 'kron', 'group', 'rows', 'entries',
+%                  'dense' or 'octave'
+% kind is 'modules' (the three modules only), 'octave' (plain
+% expressions) or 'cheapest' (the modules' sums and traces, and the
+% Schur complement by the method that schur_method finds cheapest).
 % A block of order kron_order or less does all three with either kind as
 % products with Fstack = [F{1}(:) ... F{k}(:)], its Schur complement as
 % Fstack'*kron(Y, W)*Fstack: there a call of a module costs the host more
@@ -17,17 +23,19 @@ function K = block_kernels (blk, kind, C)
   if (k == 0)
     K.sum = @(x) [];
     K.traces = @(A, G) zeros (0, 1);
-    K.schur = @(Y, W) zeros (0);
+    K.schur = @(varargin) zeros (0);
+    K.method = 'none';
     return;
   end
   m = numel (blk.idx);
   F = blk.F;
-  if (isempty (F) && (m > C.kron_order || ~isempty (blk.members) && strcmp (kind, 'modules')))
+  modules = any (strcmp (kind, {'modules', 'cheapest'}));
+  if (isempty (F) && (m > C.kron_order || ~isempty (blk.members) && modules))
     F = cell_of (blk.Fstack, m);
   end
   if (~isempty (blk.members))
     Fstack = stack (blk);
-    if (strcmp (kind, 'modules'))
+    if (modules)
       nz = sum_entries (F);
       K.sum = @(x) kovalin (x, F, nz);
     else
@@ -46,13 +54,15 @@ function K = block_kernels (blk, kind, C)
       pages(c).I = I(:);
       pages(c).J = J(:);
     end
-    K.schur = @(Y, W) schur_group (pages, Y, W);
+    K.schur = @(Y, W, varargin) schur_group (pages, Y, W);
+    K.method = 'group';
   elseif (m <= C.kron_order)
     Fstack = stack (blk);
     K.sum = @(x) reshape (Fstack * x, m, m);
     K.traces = @(A, G) full (Fstack.' * reshape (times_ (A, G), [], 1));
-    K.schur = @(Y, W) schur_kron (Fstack, Y, W);
-  elseif (strcmp (kind, 'modules'))
+    K.schur = @(Y, W, varargin) schur_kron (Fstack, Y, W);
+    K.method = 'kron';
+  elseif (modules)
     I = full (eye (m));
     E = speye (m);
     % kovalin is told how many entries the sum stores, so that its work
@@ -79,7 +89,24 @@ function K = block_kernels (blk, kind, C)
       Fstack = [];
       K.traces = @(A, G) brisset (pick (A, I), E, G, F) / 2;
     end
-    K.schur = @(Y, W) schur_modules (F, Y, W, dense, Fstack);
+    K.method = 'rows';
+    if (strcmp (kind, 'cheapest'))
+      [K.method, Ent] = schur_method (F, m, dense, C);
+    end
+    switch (K.method)
+      case 'rows'
+        K.schur = @(Y, W, varargin) schur_modules (F, Y, W, dense, Fstack);
+      case 'entries'
+        others = true (1, k);
+        others(Ent.idx) = false;
+        if (any (dense) && isempty (Fstack))
+          Fstack = stack (blk);
+        end
+        K.schur = @(Y, W, varargin) schur_entries (F, Ent, find (others), Y, W, dense, Fstack);
+      case 'dense'
+        Fwide = reshape (full (stack (blk)), m, []);
+        K.schur = @(Y, W, RZ, RY) schur_dense (Fwide, RZ, RY);
+    end
   else
     Fstack = stack (blk);
     rows_of = cell (1, k);
@@ -88,7 +115,8 @@ function K = block_kernels (blk, kind, C)
     end
     K.sum = @(x) reshape (Fstack * x, m, m);
     K.traces = @(A, G) full (Fstack.' * reshape (times_ (A, G), [], 1));
-    K.schur = @(Y, W) schur_octave (F, Fstack, rows_of, Y, W);
+    K.schur = @(Y, W, varargin) schur_octave (F, Fstack, rows_of, Y, W);
+    K.method = 'octave';
   end
 end
 
@@ -183,6 +211,59 @@ function M = schur_modules (F, Y, W, dense, Fstack)
   M = mirror (M);
 end
 
+function M = schur_entries (F, E, others, Y, W, dense, Fstack)
+  % with F{i} = h(i)*(e_p*e_q' + e_q*e_p') for i in E, trace(F{i}*W*F{j}*Y)
+  % is h(i)*h(j)*(W(q_i,p_j)*Y(p_i,q_j) + its transpose's +
+  % W(q_i,q_j)*Y(p_i,p_j) + W(p_i,p_j)*Y(q_i,q_j)); the others' rows over
+  % all of F as schur_modules forms them
+  k = numel (F);
+  M = zeros (k);
+  M(E.idx, E.idx) = pairs_part (W, Y, E.p, E.q, E.h);
+  for i = others
+    if (dense(i))
+      G = W * (full (F{i}) * Y);
+      r = G(:).' * Fstack;
+    else
+      r = brisset (Y, F{i}, W, F).' / 2;
+    end
+    M(i, :) = r;
+    M(:, i) = r.';
+  end
+end
+
+function M = pairs_part (W, Y, p, q, h)
+  % the rows of W and Y gathered once, then M formed 64 columns at a
+  % time, so that each step's arrays stay in the cache: over whole columns
+  % the same sums take several times as long at these sizes; the sum of
+  % the first two terms is the same either way round, so that M is exactly
+  % symmetric
+  Wq = W(q, :);
+  Wp = W(p, :);
+  Yq = Y(q, :);
+  Yp = Y(p, :);
+  n = numel (p);
+  M = zeros (n);
+  for first = 1:64:n
+    c = first:min (n, first + 63);
+    pc = p(c);
+    qc = q(c);
+    M(:, c) = (Wq(:, pc) .* Yp(:, qc) + Wp(:, qc) .* Yq(:, pc) + Wq(:, qc) .* Yp(:, pc) + ...
+               Wp(:, pc) .* Yq(:, qc)) .* (h * h(c).');
+  end
+end
+
+function M = schur_dense (Fwide, RZ, RY)
+  % inv(Z) = L*L' with L = inv(RZ), Y = RY'*RY: trace(F{i}*W*F{j}*Y) is
+  % the inner product of P{i} = L'*F{i}*RY' and P{j}; all the P{j} from
+  % two products, and M = P'*P with P(:,j) = P{j}(:)
+  m = rows (RZ);
+  k = columns (Fwide) / m;
+  L = inv (RZ);
+  P = reshape (permute (reshape (L.' * Fwide, m, m, k), [1 3 2]), m * k, m) * RY.';
+  P = reshape (permute (reshape (P, m, k, m), [1 3 2]), m * m, k);
+  M = P.' * P;
+end
+
 function M = schur_octave (F, Fstack, rows_of, Y, W)
   % with I the rows where F{i} holds entries, G = W(:,I)*(F{i}(I,:)*Y) and
   % M(i,j) = G(:).'*F{j}(:)
@@ -239,3 +320,41 @@ end
 %!   end
 %! end
 %! assert ({P.blk.members}, {[2 3 2], []});
+
+%!test
+%! % the cheapest kind's three methods on blocks of order 40 that each
+%! % picks, against the definition: single entries and pairs beside the
+%! % identity and a nearly full matrix (entries), dense matrices (dense),
+%! % sparse ones of a few entries (rows)
+%! m = 40;
+%! S = @(A) A + A.';
+%! pairs = arrayfun (@(i) sparse ([mod(i, m) + 1, mod(i * 7, m) + 1], [mod(i * 7, m) + 1, mod(i, m) + 1], ...
+%!                                  1 + i / 10, m, m), 1:200, 'UniformOutput', false);
+%! pairs = pairs(cellfun (@(f) nnz (f) == 2, pairs));
+%! singles = arrayfun (@(i) sparse (i, i, 2, m, m), 1:m, 'UniformOutput', false);
+%! dense = arrayfun (@(i) sparse (S(reshape (sin (i * (1:m*m)), m, m))), 1:30, 'UniformOutput', false);
+%! few = arrayfun (@(i) sparse (S(sparse ([i i+1 i+2], [i+1 i+2 i+3], [1 2 3], m, m))), 1:30, ...
+%!                 'UniformOutput', false);
+%! C = solver_constants ();
+%! A = reshape (cos (1:m*m), m, m);
+%! Y = A * A.' + m * eye (m);
+%! B = reshape (sin (1:m*m), m, m);
+%! W = inv (B * B.' + eye (m));
+%! W = (W + W.') / 2;
+%! cases = {[{speye(m)}, singles(1:3:end), pairs, {sparse(ones (m))}], 'entries'; dense, 'dense'; few, 'rows'};
+%! for c = 1:rows (cases)
+%!   F = cases{c, 1};
+%!   blk = struct ('idx', 1:m, 'cons', 1:numel (F), 'F', {F}, 'Fstack', [], 'members', [], 'pages', []);
+%!   K = block_kernels (blk, 'cheapest', C);
+%!   assert (K.method, cases{c, 2});
+%!   n = numel (F);
+%!   want = zeros (n);
+%!   for i = 1:n
+%!     for j = 1:n
+%!       want(i, j) = trace (F{i} * W * F{j} * Y);
+%!     end
+%!   end
+%!   M = K.schur (Y, W, chol (inv (W)), chol (Y));
+%!   assert (M, want, 1e-11 * norm (want, 1));
+%!   assert (isequal (M, M.'));
+%! end

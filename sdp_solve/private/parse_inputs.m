@@ -43,7 +43,7 @@ function [F, F0, c, opts, sizes] = parse_inputs (varargin)
   end
 
   opts = struct ('tol', 1e-8, 'inftol', 1e-8, 'maxiter', 100, 'verbose', true, ...
-                 'kernels', 'modules');
+                 'kernels', 'cheapest');
   if (~isempty (given))
     o = given{1};
     if (~isstruct (o) || numel (o) ~= 1)
@@ -72,10 +72,10 @@ function [F, F0, c, opts, sizes] = parse_inputs (varargin)
   end
   opts.verbose = logical (opts.verbose);
   opts.kernels = char (opts.kernels);
-  if (~any (strcmp (opts.kernels, {'modules', 'octave'})))
-    error ('sdp_solve: opts.kernels must be ''modules'' or ''octave''');
+  if (~any (strcmp (opts.kernels, {'cheapest', 'modules', 'octave'})))
+    error ('sdp_solve: opts.kernels must be ''cheapest'', ''modules'' or ''octave''');
   end
-  if (strcmp (opts.kernels, 'modules') && (exist ('kovalin') ~= 3 || exist ('brisset') ~= 3))
+  if (~strcmp (opts.kernels, 'octave') && (exist ('kovalin') ~= 3 || exist ('brisset') ~= 3))
     error (['sdp_solve: the modules kovalin and brisset are not on the path: build them ' ...
             'with build_modules, or set opts.kernels to ''octave''']);
   end

@@ -27,6 +27,12 @@ function C = solver_constants ()
   % interpreter then takes a few steps an iteration for all of them, not
   % a few for each
   C.group_order = 10;
+  % the cost rule of a block's Schur complement (schur_method): the
+  % operations that handing one matrix of a cell to brisset costs, and how
+  % many times as fast dense products run their flops as the sums of its
+  % rows run theirs
+  C.schur_touch = 50;
+  C.blas_speedup = 10;
   % the order from which a block's step lengths come from Lanczos' method
   % rather than a full eigen-decomposition
   C.lanczos_order = 150;

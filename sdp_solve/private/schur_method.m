@@ -1,0 +1,81 @@
+function [method, E] = schur_method (F, m, dense, C)
+% The cheapest exact method for the Schur complement of a block of order
+% m, whose constraint matrices are the cell F (dense(i) where F{i} is
+% nearly full and has its row formed by dense products), chosen from
+% counts of the work each would do, never from a timing, so that the
+% iterates do not depend on the machine's load:
+%   'rows'     brisset's rows, F{i} against F{i:k}: for each stored entry
+%              of F{i}, the entries of Y*F{i}*W at the positions F{i:k}
+%              store (at most m^2 of them), and the host's hand-over of
+%              each matrix of F{i:k} (schur_touch operations each);
+%   'entries'  for the F{i} that hold one diagonal entry or one symmetric
+%              pair (max-cut, theta, qpG), M(i,j) from four gathers of W
+%              and Y each at their positions; the others by rows over all
+%              of F;
+%   'dense'    with Y = RY'*RY and inv(Z) = L*L', M = P'*P for the columns
+%              P(:,j) = vec(L'*F{j}*RY'), by dense products whose flops
+%              run blas_speedup times as fast as the sums of rows.
+% E gives, for 'entries', the positions idx of those F{i} in F, their
+% entries' row p and column q (p <= q) and the value h with F{i} =
+% h*(e_p*e_q' + e_q*e_p').
+  k = numel (F);
+  nz = cellfun (@nnz, F);
+  % rows: F{i} against the positions of F{i:k}
+  later = min (m * m, flipud (cumsum (flipud (nz(:)))));
+  row_work = nz(:) .* later;
+  row_work(dense) = 2 * m ^ 3 / C.blas_speedup;
+  cost.rows = sum (row_work) + C.schur_touch * k * (k + 1) / 2;
+  % dense: L'*F{j}*RY' for every j, and P'*P
+  cost.dense = (2 * k * m ^ 3 + k ^ 2 * m ^ 2) / C.blas_speedup;
+  % entries: the pairs among themselves, the others' rows over all of F
+  E = single_pairs (F);
+  others = true (1, k);
+  others(E.idx) = false;
+  other_work = nz(others) .* min (m * m, sum (nz));
+  other_work(dense(others)) = 2 * m ^ 3 / C.blas_speedup;
+  cost.entries = 8 * numel (E.idx) ^ 2 + sum (other_work) + C.schur_touch * nnz (others) * k;
+  if (numel (E.idx) < 2)
+    cost.entries = Inf;
+  end
+  names = fieldnames (cost);
+  [~, best] = min (cellfun (@(f) cost.(f), names));
+  method = names{best};
+end
+
+function E = single_pairs (F)
+  % the F{i} that hold one diagonal entry, or one symmetric pair off it
+  k = numel (F);
+  [p, q, h] = deal (zeros (k, 1));
+  ok = false (1, k);
+  for i = 1:k
+    [r, c, v] = find (F{i});
+    if (numel (v) == 1 && r == c)
+      [p(i), q(i), h(i), ok(i)] = deal (r, r, v / 2, true);
+    elseif (numel (v) == 2 && r(1) == c(2) && r(2) == c(1) && r(1) ~= c(1) && v(1) == v(2))
+      [p(i), q(i), h(i), ok(i)] = deal (min (r), max (r), v(1), true);
+    end
+  end
+  E = struct ('idx', find (ok), 'p', p(ok), 'q', q(ok), 'h', h(ok));
+end
+
+%!test
+%! % max-cut's single diagonal entries, a theta-like mix with the identity,
+%! % a block of nearly full matrices and a block of sparse ones
+%! C = solver_constants ();
+%! m = 120;
+%! F = arrayfun (@(i) sparse (i, i, 1, m, m), 1:m, 'UniformOutput', false);
+%! [method, E] = schur_method (F, m, false (1, m), C);
+%! assert (method, 'entries');
+%! assert ([E.p(7), E.q(7), E.h(7)], [7 7 0.5]);
+%! G = [{speye(m)}, arrayfun(@(i) sparse ([i i+1], [i+1 i], 3, m, m), 1:m-1, 'UniformOutput', false)];
+%! [method, E] = schur_method (G, m, false (1, m), C);
+%! assert (method, 'entries');
+%! assert (E.idx(1), 2);
+%! assert ([E.p(1), E.q(1), E.h(1)], [1 2 3]);
+%! D = arrayfun (@(i) sparse (reshape (sin (i * (1:m*m)) .* (mod (1:m*m, 3) == 0), m, m)), ...
+%!               1:200, 'UniformOutput', false);
+%! D = cellfun (@(d) d + d.', D, 'UniformOutput', false);
+%! assert (schur_method (D, m, false (1, 200), C), 'dense');
+%! S = arrayfun (@(i) sparse ([i i+1 i+2], [i i+2 i], 1, m, m), 1:50, 'UniformOutput', false);
+%! S = cellfun (@(d) d + d.', S, 'UniformOutput', false);
+%! assert (schur_method (S, m, false (1, 50), C), 'rows');
