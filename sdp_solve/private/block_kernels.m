@@ -7,7 +7,7 @@ function K = block_kernels (blk, kind, C)
 %   K.schur(Y, W, RZ, RY)  M(i,j) = trace(F{i}*W*F{j}*Y), with W = inv(Z),
 %                  Z = RZ'*RZ and Y = RY'*RY
 %   K.method       how K.schur forms M: 'kron', 'group', 'rows', 'entries',
-%                  'dense' or 'octave'
+%                  'rank', 'dense' or 'octave'
 % kind is 'modules' (the three modules only), 'octave' (plain
 % expressions) or 'cheapest' (the modules' sums and traces, and the
 % Schur complement by the method that schur_method finds cheapest).
@@ -103,6 +103,13 @@ function K = block_kernels (blk, kind, C)
           Fstack = stack (blk);
         end
         K.schur = @(Y, W, varargin) schur_entries (F, Ent, find (others), Y, W, dense, Fstack);
+      case 'rank'
+        others = true (1, k);
+        others(Ent.idx) = false;
+        if (any (dense) && isempty (Fstack))
+          Fstack = stack (blk);
+        end
+        K.schur = @(Y, W, varargin) schur_rank (F, Ent, find (others), Y, W, dense, Fstack);
       case 'dense'
         Fwide = reshape (full (stack (blk)), m, []);
         K.schur = @(Y, W, RZ, RY) schur_dense (Fwide, RZ, RY);
@@ -219,6 +226,68 @@ function M = schur_entries (F, E, others, Y, W, dense, Fstack)
   k = numel (F);
   M = zeros (k);
   M(E.idx, E.idx) = pairs_part (W, Y, E.p, E.q, E.h);
+  M = other_rows (M, F, others, Y, W, dense, Fstack);
+end
+
+function M = schur_rank (F, R, others, Y, W, dense, Fstack)
+  % with the terms of rank one of the F{i} in R.idx as the columns of U,
+  % signed and scaled by S, trace(F{i}*W*F{j}*Y) is entry (i,j) of
+  % S'*((U'*W*U) .* (U'*Y*U))*S. U'*W*U comes from gathers of W*U at the
+  % few rows where each column of U holds entries, 64 columns at a time,
+  % each such slice of M formed at once: Octave's products of a dense and
+  % a sparse matrix, and arrays of M's size made anew for each step, take
+  % several times as long
+  [row, value] = deal (R.row, R.value);
+  WU = gather_columns (W, row, value);
+  YU = gather_columns (Y, row, value);
+  [t1, t2, s1, s2] = deal (R.first, R.second, R.first_scale, R.second_scale);
+  two = find (t2 > 0);
+  n = numel (t1);
+  MR = zeros (n);
+  for first = 1:64:n
+    c = first:min (n, first + 63);
+    X = gather_rows (WU, row, value, t1(c)) .* gather_rows (YU, row, value, t1(c));
+    B = (s1 * s1(c).') .* X(t1, :);
+    if (~isempty (two))
+      B(two, :) = B(two, :) + (s2(two) * s1(c).') .* X(t2(two), :);
+      c2 = find (t2(c) > 0);
+      if (~isempty (c2))
+        X = gather_rows (WU, row, value, t2(c(c2))) .* gather_rows (YU, row, value, t2(c(c2)));
+        B(:, c2) = B(:, c2) + (s1 * s2(c(c2)).') .* X(t1, :);
+        B(two, c2) = B(two, c2) + (s2(two) * s2(c(c2)).') .* X(t2(two), :);
+      end
+    end
+    MR(:, c) = B;
+  end
+  MR = sym_part (MR);
+  if (numel (R.idx) == numel (F))
+    M = MR;
+  else
+    M = zeros (numel (F));
+    M(R.idx, R.idx) = MR;
+  end
+  M = other_rows (M, F, others, Y, W, dense, Fstack);
+end
+
+function WU = gather_columns (W, row, value)
+  % W*U, with U's column c holding value(:,c) at the rows row(:,c)
+  WU = value(1, :) .* W(:, row(1, :));
+  for a = 2:rows (row)
+    WU = WU + value(a, :) .* W(:, row(a, :));
+  end
+end
+
+function A = gather_rows (WU, row, value, c)
+  % the columns c of U'*(W*U)
+  A = value(1, :).' .* WU(row(1, :), c);
+  for a = 2:rows (row)
+    A = A + value(a, :).' .* WU(row(a, :), c);
+  end
+end
+
+function M = other_rows (M, F, others, Y, W, dense, Fstack)
+  % the rows, and columns, of the F{i} that no structure covers, over all
+  % of F, as schur_modules forms them
   for i = others
     if (dense(i))
       G = W * (full (F{i}) * Y);
@@ -322,10 +391,11 @@ end
 %! assert ({P.blk.members}, {[2 3 2], []});
 
 %!test
-%! % the cheapest kind's three methods on blocks of order 40 that each
+%! % the cheapest kind's four methods on blocks of order 40 that each
 %! % picks, against the definition: single entries and pairs beside the
 %! % identity and a nearly full matrix (entries), dense matrices (dense),
-%! % sparse ones of a few entries (rows)
+%! % sparse ones of a few entries (rows), matrices of rank one among single
+%! % entries and pairs (rank)
 %! m = 40;
 %! S = @(A) A + A.';
 %! pairs = arrayfun (@(i) sparse ([mod(i, m) + 1, mod(i * 7, m) + 1], [mod(i * 7, m) + 1, mod(i, m) + 1], ...
@@ -341,7 +411,11 @@ end
 %! B = reshape (sin (1:m*m), m, m);
 %! W = inv (B * B.' + eye (m));
 %! W = (W + W.') / 2;
-%! cases = {[{speye(m)}, singles(1:3:end), pairs, {sparse(ones (m))}], 'entries'; dense, 'dense'; few, 'rows'};
+%! v = @(i) sparse ([i; mod(i * 5, m - 1) + 1; m], 1, [1; -2; 1], m, 1);
+%! rank1 = arrayfun (@(i) 3 * v(i) * v(i).', 1:m-1, 'UniformOutput', false);
+%! rank1 = rank1(cellfun (@nnz, rank1) == 9);
+%! cases = {[{speye(m)}, singles(1:3:end), pairs, {sparse(ones (m))}], 'entries'; dense, 'dense'; few, 'rows'; ...
+%!          [singles, rank1, pairs(1:20), few(1:2)], 'rank'};
 %! for c = 1:rows (cases)
 %!   F = cases{c, 1};
 %!   blk = struct ('idx', 1:m, 'cons', 1:numel (F), 'F', {F}, 'Fstack', [], 'members', [], 'pages', []);

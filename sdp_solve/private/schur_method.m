@@ -12,12 +12,19 @@ function [method, E] = schur_method (F, m, dense, C)
 %              pair (max-cut, theta, qpG), M(i,j) from four gathers of W
 %              and Y each at their positions; the others by rows over all
 %              of F;
+%   'rank'     for the F{i} of rank one (a*u*u') as well as single entries
+%              and pairs (a pair is two terms of rank one), with U the
+%              m-by-R sparse matrix of all their vectors and S the R-by-k
+%              sparse matrix of their signs and scales, M = S'*((U'*W*U) .*
+%              (U'*Y*U))*S by sparse-dense products (thetaG's matrices of
+%              nine entries); the others' rows by brisset;
 %   'dense'    with Y = RY'*RY and inv(Z) = L*L', M = P'*P for the columns
 %              P(:,j) = vec(L'*F{j}*RY'), by dense products whose flops
 %              run blas_speedup times as fast as the sums of rows.
 % E gives, for 'entries', the positions idx of those F{i} in F, their
 % entries' row p and column q (p <= q) and the value h with F{i} =
-% h*(e_p*e_q' + e_q*e_p').
+% h*(e_p*e_q' + e_q*e_p'); for 'rank', the positions idx and the
+% matrices U and S.
   k = numel (F);
   nz = cellfun (@nnz, F);
   % rows: F{i} against the positions of F{i:k}
@@ -37,9 +44,97 @@ function [method, E] = schur_method (F, m, dense, C)
   if (numel (E.idx) < 2)
     cost.entries = Inf;
   end
+  % rank: the terms of rank one, by products of order R
+  R = rank_one_terms (F, E);
+  others = true (1, k);
+  others(R.idx) = false;
+  other_work = nz(others) .* min (m * m, sum (nz));
+  other_work(dense(others)) = 2 * m ^ 3 / C.blas_speedup;
+  terms = columns (R.U);
+  cost.rank = 2 * nnz (R.U) * (m + terms) + 6 * terms ^ 2 + sum (other_work) + ...
+              C.schur_touch * nnz (others) * k;
+  if (numel (R.idx) < 2)
+    cost.rank = Inf;
+  end
   names = fieldnames (cost);
   [~, best] = min (cellfun (@(f) cost.(f), names));
   method = names{best};
+  if (strcmp (method, 'rank'))
+    E = R;
+  end
+end
+
+function R = rank_one_terms (F, E)
+  % the single entries and pairs of E as terms of rank one, and the other
+  % F{i} = a*u*u' found exactly, by F(r,s)*F(t,t) = F(r,t)*F(t,s) over
+  % the rows and columns where F{i} holds entries, t one of them
+  k = numel (F);
+  m = rows (F{1});
+  [I, J, V] = deal (cell (k, 1));
+  [owner, sign_] = deal (cell (k, 1));
+  count = 0;
+  in_e = false (1, k);
+  in_e(E.idx) = true;
+  h = zeros (1, k);
+  h(E.idx) = E.h;
+  p = zeros (1, k);
+  q = zeros (1, k);
+  p(E.idx) = E.p;
+  q(E.idx) = E.q;
+  ok = false (1, k);
+  for i = 1:k
+    if (in_e(i) && p(i) == q(i))
+      % h*(e_p*e_p' + e_p*e_p') = 2h*e_p*e_p'
+      [I{i}, J{i}, V{i}, owner{i}, sign_{i}] = deal (p(i), count + 1, 1, i, 2 * h(i));
+      count = count + 1;
+    elseif (in_e(i))
+      % h*(e_p*e_q' + e_q*e_p') = h/2*((e_p + e_q)*(..)' - (e_p - e_q)*(..)')
+      [I{i}, J{i}, V{i}] = deal ([p(i); q(i); p(i); q(i)], count + [1; 1; 2; 2], [1; 1; 1; -1]);
+      [owner{i}, sign_{i}] = deal ([i; i], h(i) / 2 * [1; -1]);
+      count = count + 2;
+    else
+      r = find (any (F{i}, 2));
+      if (isempty (r) || numel (r) > 8)
+        continue;
+      end
+      B = full (F{i}(r, r));
+      [~, t] = max (abs (diag (B)));
+      if (B(t, t) == 0 || ~isequal (B * B(t, t), B(:, t) * B(t, :)))
+        continue;
+      end
+      [I{i}, J{i}, V{i}, owner{i}, sign_{i}] = deal (r, count + ones (numel (r), 1), B(:, t), ...
+                                                     i, 1 / B(t, t));
+      count = count + 1;
+    end
+    ok(i) = true;
+  end
+  R.idx = find (ok);
+  R.U = sparse (vertcat (I{:}), vertcat (J{:}), vertcat (V{:}), m, count);
+  % the same as rows and values padded to the longest column, and each
+  % F{i}'s first and second term with their scales (none: 0)
+  I = vertcat (I{:});
+  J = vertcat (J{:});
+  V = vertcat (V{:});
+  [J, by] = sort (J);
+  I = I(by);
+  V = V(by);
+  starts = [1; find(diff (J)) + 1];
+  place = (1:numel (J)).' - starts(J) + 1;
+  t = max ([1; place]);
+  R.row = ones (t, count);
+  R.value = zeros (t, count);
+  R.row(sub2ind ([t, count], place, J)) = I;
+  R.value(sub2ind ([t, count], place, J)) = V;
+  owner = vertcat (owner{:});
+  scale = vertcat (sign_{:});
+  [~, col] = ismember (owner, R.idx);
+  first = [true; diff(col) ~= 0](1:numel (col));
+  R.first = find (first);
+  R.first_scale = scale(first);
+  R.second = zeros (numel (R.idx), 1);
+  R.second_scale = zeros (numel (R.idx), 1);
+  R.second(col(~first)) = find (~first);
+  R.second_scale(col(~first)) = scale(~first);
 end
 
 function E = single_pairs (F)
