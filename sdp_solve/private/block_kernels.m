@@ -323,13 +323,21 @@ end
 
 function M = schur_dense (Fwide, RZ, RY)
   % inv(Z) = L*L' with L = inv(RZ), Y = RY'*RY: trace(F{i}*W*F{j}*Y) is
-  % the inner product of P{i} = L'*F{i}*RY' and P{j}; all the P{j} from
-  % two products, and M = P'*P with P(:,j) = P{j}(:)
+  % the inner product of P{i} = L'*F{i}*RY' and P{j}; the P{j} from two
+  % products for 32 of them at a time (arrays of the whole cell's size,
+  % made anew for each step, take longer than the products), and
+  % M = P'*P with P(:,j) = P{j}(:)
   m = rows (RZ);
   k = columns (Fwide) / m;
   L = inv (RZ);
-  P = reshape (permute (reshape (L.' * Fwide, m, m, k), [1 3 2]), m * k, m) * RY.';
-  P = reshape (permute (reshape (P, m, k, m), [1 3 2]), m * m, k);
+  P = zeros (m * m, k);
+  for first = 1:32:k
+    j = first:min (k, first + 31);
+    q = numel (j);
+    A = L.' * Fwide(:, (first - 1) * m + 1:(j(end) * m));
+    A = reshape (permute (reshape (A, m, m, q), [1 3 2]), m * q, m) * RY.';
+    P(:, j) = reshape (permute (reshape (A, m, q, m), [1 3 2]), m * m, q);
+  end
   M = P.' * P;
 end
 
