@@ -222,11 +222,33 @@ function M = schur_entries (F, E, others, Y, W, dense, Fstack)
   % with F{i} = h(i)*(e_p*e_q' + e_q*e_p') for i in E, trace(F{i}*W*F{j}*Y)
   % is h(i)*h(j)*(W(q_i,p_j)*Y(p_i,q_j) + its transpose's +
   % W(q_i,q_j)*Y(p_i,p_j) + W(p_i,p_j)*Y(q_i,q_j)); the others' rows over
-  % all of F as schur_modules forms them
-  k = numel (F);
-  M = zeros (k);
-  M(E.idx, E.idx) = pairs_part (W, Y, E.p, E.q, E.h);
-  M = other_rows (M, F, others, Y, W, dense, Fstack);
+  % all of F as schur_modules forms them. The rows of W and Y are gathered
+  % once, then M formed 64 columns at a time, so that each step's arrays
+  % stay in the cache: over whole columns the same sums take several times
+  % as long at these sizes. The sum of the first two terms is the same
+  % either way round, so that M is exactly symmetric.
+  % M is filled in place, 64 of its columns at a time, and passed to no
+  % function: at order 3000 a copy of it costs as much as the pairs
+  [p, q, h, at] = deal (E.p, E.q, E.h, E.idx);
+  Wq = W(q, :);
+  Wp = W(p, :);
+  Yq = Y(q, :);
+  Yp = Y(p, :);
+  n = numel (p);
+  M = zeros (numel (F));
+  for first = 1:64:n
+    c = first:min (n, first + 63);
+    pc = p(c);
+    qc = q(c);
+    M(at, at(c)) = (Wq(:, pc) .* Yp(:, qc) + Wp(:, qc) .* Yq(:, pc) + Wq(:, qc) .* Yp(:, pc) + ...
+                    Wp(:, pc) .* Yq(:, qc)) .* (h * h(c).');
+  end
+  if (~isempty (others))
+    R = other_rows (F, others, Y, W, dense, Fstack);
+    M(others, :) = R;
+    M(:, others) = R.';
+    M(others, others) = sym_part (R(:, others));
+  end
 end
 
 function M = schur_rank (F, R, others, Y, W, dense, Fstack)
@@ -266,7 +288,12 @@ function M = schur_rank (F, R, others, Y, W, dense, Fstack)
     M = zeros (numel (F));
     M(R.idx, R.idx) = MR;
   end
-  M = other_rows (M, F, others, Y, W, dense, Fstack);
+  if (~isempty (others))
+    Q = other_rows (F, others, Y, W, dense, Fstack);
+    M(others, :) = Q;
+    M(:, others) = Q.';
+    M(others, others) = sym_part (Q(:, others));
+  end
 end
 
 function WU = gather_columns (W, row, value)
@@ -285,39 +312,18 @@ function A = gather_rows (WU, row, value, c)
   end
 end
 
-function M = other_rows (M, F, others, Y, W, dense, Fstack)
-  % the rows, and columns, of the F{i} that no structure covers, over all
-  % of F, as schur_modules forms them
-  for i = others
+function R = other_rows (F, others, Y, W, dense, Fstack)
+  % the rows of the F{i} that no structure covers, over all of F, as
+  % schur_modules forms them
+  R = zeros (numel (others), numel (F));
+  for r = 1:numel (others)
+    i = others(r);
     if (dense(i))
       G = W * (full (F{i}) * Y);
-      r = G(:).' * Fstack;
+      R(r, :) = G(:).' * Fstack;
     else
-      r = brisset (Y, F{i}, W, F).' / 2;
+      R(r, :) = brisset (Y, F{i}, W, F).' / 2;
     end
-    M(i, :) = r;
-    M(:, i) = r.';
-  end
-end
-
-function M = pairs_part (W, Y, p, q, h)
-  % the rows of W and Y gathered once, then M formed 64 columns at a
-  % time, so that each step's arrays stay in the cache: over whole columns
-  % the same sums take several times as long at these sizes; the sum of
-  % the first two terms is the same either way round, so that M is exactly
-  % symmetric
-  Wq = W(q, :);
-  Wp = W(p, :);
-  Yq = Y(q, :);
-  Yp = Y(p, :);
-  n = numel (p);
-  M = zeros (n);
-  for first = 1:64:n
-    c = first:min (n, first + 63);
-    pc = p(c);
-    qc = q(c);
-    M(:, c) = (Wq(:, pc) .* Yp(:, qc) + Wp(:, qc) .* Yq(:, pc) + Wq(:, qc) .* Yp(:, pc) + ...
-               Wp(:, pc) .* Yq(:, qc)) .* (h * h(c).');
   end
 end
 
