@@ -159,8 +159,7 @@ TEST_F(FaultSweep, EndsEveryInjectedFaultWithItsMessage)
                     }
                     return;
                 }
-                EXPECT_TRUE(mod.fault_messages.count(c.message)) << fault << ": " << c.message;
-                EXPECT_TRUE(Failed(c, c.message)) << fault;
+                EXPECT_TRUE(FailedWithOneOf(c, mod.fault_messages)) << fault;
                 met.insert(c.message);
             };
             for (int k = 1; k <= plain.creations(); k++)

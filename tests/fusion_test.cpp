@@ -12,7 +12,43 @@ const double b = -(1.0 + 0x1p-26);
 
 }  // namespace
 
-using Fusion = ModuleTest;
+// The same sum, 1*b + a*a, through a loop compiled as the contracted
+// modules are but without their guards (fusion_control.cpp).
+double unguarded_dot(const double *x, const double *y, std::size_t n);
+
+namespace {
+
+bool fuses_here()
+{
+    const double x[] = {1.0, a}, y[] = {b, a};
+    return unguarded_dot(x, y, 2) != 0.0;
+}
+
+}  // namespace
+
+// Each test below checks for exact zeros that a fused multiply-add would
+// turn into 2^-54; where the control does not fuse, they could not fail,
+// and are skipped.
+class Fusion : public ModuleTest {
+protected:
+    void SetUp() override
+    {
+        ModuleTest::SetUp();
+        if (!fuses_here())
+            GTEST_SKIP() << "this compiler and processor do not fuse a multiply and an "
+                            "add, so no result here could show a fused one";
+    }
+};
+
+// The control itself: 2^-54 exactly, the fused value, wherever it fuses.
+TEST(FusionControl, AnUnguardedLoopFusesOrIsZero)
+{
+    const double x[] = {1.0, a}, y[] = {b, a};
+    const double v = unguarded_dot(x, y, 2);
+    EXPECT_TRUE(v == 0.0 || v == 0x1p-54) << v;
+    if (v == 0.0)
+        GTEST_SKIP() << "no fusion here";
+}
 
 // Each of zandrel's three sums meets -(1 + 2^-26) first and a*a last, with
 // stored zeros between, over lengths that vectorised loops split

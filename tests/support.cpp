@@ -50,6 +50,19 @@ static ::testing::AssertionResult sound(const standin::Call &c)
     return sound(c);
 }
 
+::testing::AssertionResult FailedWithOneOf(const standin::Call &c,
+                                           const std::set<std::string> &messages)
+{
+    if (c.ok)
+        return ::testing::AssertionFailure() << "the call returned normally";
+    if (!messages.count(c.message))
+        return ::testing::AssertionFailure() << "the message \"" << c.message
+                                             << "\" is none of the expected";
+    if (!c.out.empty())
+        return ::testing::AssertionFailure() << "an output was kept";
+    return sound(c);
+}
+
 mxArray *sparse_of(size_t m, size_t n, const std::vector<double> &v)
 {
     standin::Columns cols(n);

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,10 @@ protected:
 // output, and wrote nothing past the end of a block.
 ::testing::AssertionResult Failed(const standin::Call &c,
                                   const std::string &message);
+
+// The same, with any one of these texts.
+::testing::AssertionResult FailedWithOneOf(const standin::Call &c,
+                                           const std::set<std::string> &messages);
 
 // The bits of a double, for comparisons that must be exact (NaN, -0).
 inline uint64_t bits(double v)

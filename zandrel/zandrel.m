@@ -32,7 +32,14 @@ end
 %! A = [1 2; 2 3]; B = sparse ([2 0; 0 1]); C = ones (2); D = sparse ([0 1; 1 0]);
 %! I = speye (2);
 %!assert (zandrel (A, B, C, D), 22)
-%!assert (zandrel (A, B, C, D), 2 * trace (A*B*C*D))
+%!test
+%! % order 3, every factor with entries off the diagonal and D's pattern
+%! % unsymmetric in its values
+%! X = [2 -1 0; 4 1 3; 0 5 -2];
+%! Y = sparse ([1 0 2; 0 0 -1; 3 1 0]);
+%! Z = [1 2 0; -1 0 1; 2 1 1];
+%! Q = sparse ([0 1 0; 2 0 -3; 0 4 1]);
+%! assert (zandrel (X, Y, Z, Q), trace ((X + X') * Y' * Z * Q));
 %!test
 %! % an unsymmetric A enters through A + A'
 %! assert (zandrel ([1 2; 3 4], sparse ([0 1; 0 0]), eye (2), I), 5);
