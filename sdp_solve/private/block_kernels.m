@@ -96,20 +96,24 @@ function K = block_kernels (blk, kind, C)
     switch (K.method)
       case 'rows'
         K.schur = @(Y, W, varargin) schur_modules (F, Y, W, dense, Fstack);
-      case 'entries'
+      case {'entries', 'rank'}
         others = true (1, k);
         others(Ent.idx) = false;
-        if (any (dense) && isempty (Fstack))
+        others = find (others);
+        if (any (Ent.way(others) ~= 'b') && isempty (Fstack))
           Fstack = stack (blk);
         end
-        K.schur = @(Y, W, varargin) schur_entries (F, Ent, find (others), Y, W, dense, Fstack);
-      case 'rank'
-        others = true (1, k);
-        others(Ent.idx) = false;
-        if (any (dense) && isempty (Fstack))
-          Fstack = stack (blk);
+        rows_of = cell (1, k);
+        for i = others(Ent.way(others) == 'g')
+          rows_of{i} = find (any (F{i}, 2));
         end
-        K.schur = @(Y, W, varargin) schur_rank (F, Ent, find (others), Y, W, dense, Fstack);
+        rows_ = struct ('F', {F}, 'others', others, 'way', Ent.way, 'rows_of', {rows_of}, ...
+                        'Fstack', Fstack);
+        if (strcmp (K.method, 'entries'))
+          K.schur = @(Y, W, varargin) schur_entries (Ent, rows_, Y, W);
+        else
+          K.schur = @(Y, W, varargin) schur_rank (Ent, rows_, Y, W);
+        end
       case 'dense'
         Fwide = reshape (full (stack (blk)), m, []);
         K.schur = @(Y, W, RZ, RY) schur_dense (Fwide, RZ, RY);
@@ -218,7 +222,7 @@ function M = schur_modules (F, Y, W, dense, Fstack)
   M = mirror (M);
 end
 
-function M = schur_entries (F, E, others, Y, W, dense, Fstack)
+function M = schur_entries (E, rows_, Y, W)
   % with F{i} = h(i)*(e_p*e_q' + e_q*e_p') for i in E, trace(F{i}*W*F{j}*Y)
   % is h(i)*h(j)*(W(q_i,p_j)*Y(p_i,q_j) + its transpose's +
   % W(q_i,q_j)*Y(p_i,p_j) + W(p_i,p_j)*Y(q_i,q_j)); the others' rows over
@@ -235,7 +239,7 @@ function M = schur_entries (F, E, others, Y, W, dense, Fstack)
   Yq = Y(q, :);
   Yp = Y(p, :);
   n = numel (p);
-  M = zeros (numel (F));
+  M = zeros (numel (rows_.F));
   for first = 1:64:n
     c = first:min (n, first + 63);
     pc = p(c);
@@ -243,15 +247,16 @@ function M = schur_entries (F, E, others, Y, W, dense, Fstack)
     M(at, at(c)) = (Wq(:, pc) .* Yp(:, qc) + Wp(:, qc) .* Yq(:, pc) + Wq(:, qc) .* Yp(:, pc) + ...
                     Wp(:, pc) .* Yq(:, qc)) .* (h * h(c).');
   end
+  others = rows_.others;
   if (~isempty (others))
-    R = other_rows (F, others, Y, W, dense, Fstack);
+    R = other_rows (rows_, Y, W);
     M(others, :) = R;
     M(:, others) = R.';
     M(others, others) = sym_part (R(:, others));
   end
 end
 
-function M = schur_rank (F, R, others, Y, W, dense, Fstack)
+function M = schur_rank (R, rows_, Y, W)
   % with the terms of rank one of the F{i} in R.idx as the columns of U,
   % signed and scaled by S, trace(F{i}*W*F{j}*Y) is entry (i,j) of
   % S'*((U'*W*U) .* (U'*Y*U))*S. U'*W*U comes from gathers of W*U at the
@@ -282,14 +287,15 @@ function M = schur_rank (F, R, others, Y, W, dense, Fstack)
     MR(:, c) = B;
   end
   MR = sym_part (MR);
-  if (numel (R.idx) == numel (F))
+  if (numel (R.idx) == numel (rows_.F))
     M = MR;
   else
-    M = zeros (numel (F));
+    M = zeros (numel (rows_.F));
     M(R.idx, R.idx) = MR;
   end
+  others = rows_.others;
   if (~isempty (others))
-    Q = other_rows (F, others, Y, W, dense, Fstack);
+    Q = other_rows (rows_, Y, W);
     M(others, :) = Q;
     M(:, others) = Q.';
     M(others, others) = sym_part (Q(:, others));
@@ -312,17 +318,24 @@ function A = gather_rows (WU, row, value, c)
   end
 end
 
-function R = other_rows (F, others, Y, W, dense, Fstack)
-  % the rows of the F{i} that no structure covers, over all of F, as
-  % schur_modules forms them
+function R = other_rows (rows_, Y, W)
+  % the rows of the F{i} that no structure covers, over all of F, each the
+  % way schur_method found cheaper: by brisset ('b'), gathered ('g'), or
+  % by dense products ('d')
+  [F, others, way, Fstack] = deal (rows_.F, rows_.others, rows_.way, rows_.Fstack);
   R = zeros (numel (others), numel (F));
   for r = 1:numel (others)
     i = others(r);
-    if (dense(i))
-      G = W * (full (F{i}) * Y);
-      R(r, :) = G(:).' * Fstack;
-    else
-      R(r, :) = brisset (Y, F{i}, W, F).' / 2;
+    switch (way(i))
+      case 'd'
+        G = W * (full (F{i}) * Y);
+        R(r, :) = G(:).' * Fstack;
+      case 'g'
+        I = rows_.rows_of{i};
+        G = W(:, I) * (F{i}(I, :) * Y);
+        R(r, :) = G(:).' * Fstack;
+      otherwise
+        R(r, :) = brisset (Y, F{i}, W, F).' / 2;
     end
   end
 end
@@ -404,37 +417,46 @@ end
 %! end
 %! assert ({P.blk.members}, {[2 3 2], []});
 
-%!test
-%! % the cheapest kind's four methods on blocks of order 40 that each
-%! % picks, against the definition: single entries and pairs beside the
-%! % identity and a nearly full matrix (entries), dense matrices (dense),
-%! % sparse ones of a few entries (rows), matrices of rank one among single
-%! % entries and pairs (rank)
-%! m = 40;
+%!function F = cases_of (m, kind)
 %! S = @(A) A + A.';
 %! pairs = arrayfun (@(i) sparse ([mod(i, m) + 1, mod(i * 7, m) + 1], [mod(i * 7, m) + 1, mod(i, m) + 1], ...
 %!                                  1 + i / 10, m, m), 1:200, 'UniformOutput', false);
-%! pairs = pairs(cellfun (@(f) nnz (f) == 2, pairs));
 %! singles = arrayfun (@(i) sparse (i, i, 2, m, m), 1:m, 'UniformOutput', false);
-%! dense = arrayfun (@(i) sparse (S(reshape (sin (i * (1:m*m)), m, m))), 1:30, 'UniformOutput', false);
 %! few = arrayfun (@(i) sparse (S(sparse ([i i+1 i+2], [i+1 i+2 i+3], [1 2 3], m, m))), 1:30, ...
 %!                 'UniformOutput', false);
+%! switch (kind)
+%!   case 'entries'
+%!     F = [{speye(m)}, singles(1:3:end), pairs, {sparse(ones (m))}];
+%!   case 'dense'
+%!     F = arrayfun (@(i) sparse (S(reshape (sin (i * (1:m*m)), m, m))), 1:30, 'UniformOutput', false);
+%!   case 'rows'
+%!     F = few;
+%!   case 'rank'
+%!     v = @(i) sparse ([i; mod(i * 5, m - 1) + 1; m], 1, [1; -2; 1], m, 1);
+%!     rank1 = arrayfun (@(i) 3 * v(i) * v(i).', 1:60, 'UniformOutput', false);
+%!     rank1 = rank1(cellfun (@nnz, rank1) == 9);
+%!     F = [singles, rank1, pairs(1:20), few(1:2)];
+%! end
+%!endfunction
+
+%!test
+%! % the cheapest kind's four methods on blocks that the rule sends to each,
+%! % against the definition: single entries and pairs beside the identity
+%! % and a nearly full matrix (entries), dense matrices (dense), sparse ones
+%! % of a few entries (rows), matrices of rank one among single entries,
+%! % pairs and a few others (rank)
 %! C = solver_constants ();
-%! A = reshape (cos (1:m*m), m, m);
-%! Y = A * A.' + m * eye (m);
-%! B = reshape (sin (1:m*m), m, m);
-%! W = inv (B * B.' + eye (m));
-%! W = (W + W.') / 2;
-%! v = @(i) sparse ([i; mod(i * 5, m - 1) + 1; m], 1, [1; -2; 1], m, 1);
-%! rank1 = arrayfun (@(i) 3 * v(i) * v(i).', 1:m-1, 'UniformOutput', false);
-%! rank1 = rank1(cellfun (@nnz, rank1) == 9);
-%! cases = {[{speye(m)}, singles(1:3:end), pairs, {sparse(ones (m))}], 'entries'; dense, 'dense'; few, 'rows'; ...
-%!          [singles, rank1, pairs(1:20), few(1:2)], 'rank'};
-%! for c = 1:rows (cases)
-%!   F = cases{c, 1};
+%! for c = {'entries', 40; 'dense', 40; 'rows', 40; 'rank', 100}.'
+%!   [kind, m] = deal (c{:});
+%!   F = cases_of (m, kind);
+%!   A = reshape (cos (1:m*m), m, m);
+%!   Y = A * A.' + m * eye (m);
+%!   B = reshape (sin (1:m*m), m, m);
+%!   W = inv (B * B.' + eye (m));
+%!   W = (W + W.') / 2;
 %!   blk = struct ('idx', 1:m, 'cons', 1:numel (F), 'F', {F}, 'Fstack', [], 'members', [], 'pages', []);
 %!   K = block_kernels (blk, 'cheapest', C);
-%!   assert (K.method, cases{c, 2});
+%!   assert (K.method, kind);
 %!   n = numel (F);
 %!   want = zeros (n);
 %!   for i = 1:n

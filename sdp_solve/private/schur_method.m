@@ -21,6 +21,10 @@ function [method, E] = schur_method (F, m, dense, C)
 %   'dense'    with Y = RY'*RY and inv(Z) = L*L', M = P'*P for the columns
 %              P(:,j) = vec(L'*F{j}*RY'), by dense products whose flops
 %              run blas_speedup times as fast as the sums of rows.
+% The rows that 'entries' and 'rank' leave are each formed the cheaper
+% way, by brisset or gathered (G = W(:,I)*(F{i}(I,:)*Y) over the rows I
+% where F{i} holds entries, and G(:)'*Fstack): E.way(i) is 'b' or 'g',
+% or 'd' for dense products where F{i} is nearly full.
 % E gives, for 'entries', the positions idx of those F{i} in F, their
 % entries' row p and column q (p <= q) and the value h with F{i} =
 % h*(e_p*e_q' + e_q*e_p'); for 'rank', the positions idx and the
@@ -34,13 +38,26 @@ function [method, E] = schur_method (F, m, dense, C)
   cost.rows = sum (row_work) + C.schur_touch * k * (k + 1) / 2;
   % dense: L'*F{j}*RY' for every j, and P'*P
   cost.dense = (2 * k * m ^ 3 + k ^ 2 * m ^ 2) / C.blas_speedup;
+  % each row over all of F that a structure leaves: by brisset (its
+  % entries against all the positions, and the hand-over of the cell), or
+  % gathered, G = W(:,I)*(F{i}(I,:)*Y) over the rows I where F{i} holds
+  % entries and G(:)'*Fstack, or dense products where F{i} is nearly full
+  spread = zeros (1, k);
+  for i = 1:k
+    spread(i) = nnz (any (F{i}, 2));
+  end
+  by_brisset = nz .* min (m * m, sum (nz)) + C.schur_touch * k;
+  gathered = 2 * spread * m * m / C.blas_speedup + sum (nz);
+  way = repmat ('b', 1, k);
+  way(gathered < by_brisset) = 'g';
+  way(dense) = 'd';
+  row_cost = min (by_brisset, gathered);
+  row_cost(dense) = 2 * m ^ 3 / C.blas_speedup;
   % entries: the pairs among themselves, the others' rows over all of F
   E = single_pairs (F);
   others = true (1, k);
   others(E.idx) = false;
-  other_work = nz(others) .* min (m * m, sum (nz));
-  other_work(dense(others)) = 2 * m ^ 3 / C.blas_speedup;
-  cost.entries = 8 * numel (E.idx) ^ 2 + sum (other_work) + C.schur_touch * nnz (others) * k;
+  cost.entries = 8 * numel (E.idx) ^ 2 + sum (row_cost(others));
   if (numel (E.idx) < 2)
     cost.entries = Inf;
   end
@@ -48,11 +65,8 @@ function [method, E] = schur_method (F, m, dense, C)
   R = rank_one_terms (F, E);
   others = true (1, k);
   others(R.idx) = false;
-  other_work = nz(others) .* min (m * m, sum (nz));
-  other_work(dense(others)) = 2 * m ^ 3 / C.blas_speedup;
   terms = columns (R.U);
-  cost.rank = 2 * nnz (R.U) * (m + terms) + 6 * terms ^ 2 + sum (other_work) + ...
-              C.schur_touch * nnz (others) * k;
+  cost.rank = 2 * nnz (R.U) * (m + terms) + 6 * terms ^ 2 + sum (row_cost(others));
   if (numel (R.idx) < 2)
     cost.rank = Inf;
   end
@@ -62,6 +76,7 @@ function [method, E] = schur_method (F, m, dense, C)
   if (strcmp (method, 'rank'))
     E = R;
   end
+  E.way = way;
 end
 
 function R = rank_one_terms (F, E)
