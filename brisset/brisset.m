@@ -32,8 +32,8 @@
 %   rows are about as fast as it. So sdp_solve's default does not hand
 %   such a cell over row by row: where the F{i} are single entries,
 %   symmetric pairs or of rank one, it forms their Schur complement from
-%   gathered entries of inv(Z) and Y (theta3: 0.51 s over the whole solve,
-%   against 4.4 s by these rows and 1.2 s by Octave's). See BENCHMARKS.md.
+%   gathered entries of inv(Z) and Y (theta3: 0.39 s over the whole solve,
+%   against 4.5 s by these rows and 1.2 s by Octave's). See BENCHMARKS.md.
 %
 %   The messages call A, B and C symmetric matrices, but only their class,
 %   shape and storage kind are tested.
