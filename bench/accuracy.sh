@@ -10,12 +10,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/deps.sh"
 need g++ make octave octave-dev libopenblas0-pthread
 "$root/scripts/build-octave.sh" brisset kovalin zandrel
-if [ $# -eq 0 ]; then
-    for f in "${SDPLIB_DIR:-$root/data}"/*.dat-s; do
-        set -- "$@" "$(basename "$f" .dat-s)"
-    done
-fi
 modules=$root/build/octave
 octave-cli --no-gui --norc --quiet --eval "printf ('BLAS: %s\n', version ('-blas'))" 2>/dev/null || true
 . "$root/bench/octave_runs.sh"
+[ $# -gt 0 ] || set -- $(sdplib_names)
 each_alone "accuracy_bench ({'@ITEM@'}, '@SAVED@');" "accuracy_bench ('@SAVED@');" "$@"

@@ -29,3 +29,12 @@ each_alone() {
     rm -rf "$saved"
     return $status
 }
+
+# sdplib_names: the names of the problems in $SDPLIB_DIR, or in the data
+# folder, one a line.
+sdplib_names() {
+    local f
+    for f in "${SDPLIB_DIR:-$root/data}"/*.dat-s; do
+        basename "$f" .dat-s
+    done
+}

@@ -12,11 +12,6 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/deps.sh"
 need g++ make octave octave-dev libopenblas0-pthread gnuplot-nox fonts-freefont-otf
 "$root/scripts/build-octave.sh" brisset kovalin zandrel
-if [ $# -eq 0 ]; then
-    for f in "${SDPLIB_DIR:-$root/data}"/*.dat-s; do
-        set -- "$@" "$(basename "$f" .dat-s)"
-    done
-fi
 # each problem in an Octave of its own, then printed together
 modules=$root/build/octave
 if [ "${SDPK_BLAS:-}" = reference ]; then
@@ -24,5 +19,6 @@ if [ "${SDPK_BLAS:-}" = reference ]; then
 fi
 octave-cli --no-gui --norc --quiet --eval "printf ('BLAS: %s\n', version ('-blas'))" 2>/dev/null || true
 . "$root/bench/octave_runs.sh"
+[ $# -gt 0 ] || set -- $(sdplib_names)
 each_alone "solve_bench ({'@ITEM@'}, '', '@SAVED@');" \
     "solve_bench ('@SAVED@', '$root/bench/solve_speedups.png');" "$@"

@@ -24,15 +24,12 @@ function [F, F0, c, blocks] = read_sdpa (file)
   if (~ischar (file) || ~exist (file, 'file'))
     error ('read_sdpa: no file %s', num2str (file));
   end
-  % the comment lines at the head, dropped one by one: splitting the whole
-  % file into lines costs far more than reading it
+  % the comment lines at the head, dropped by one match: splitting the
+  % whole file into lines costs far more than reading it
   body = fileread (file);
-  while (~isempty (regexp (body, '^\s*["*]', 'once')))
-    next = find (body == "\n", 1);
-    if (isempty (next))
-      next = numel (body);
-    end
-    body = body(next+1:end);
+  [~, head] = regexp (body, '^(\s*["*][^\n]*(\n|$))+', 'once');
+  if (~isempty (head))
+    body = body(head+1:end);
   end
   body = regexprep (body, '=[^\n]*', ' ');   % "=mdim" and the like
   body(ismember (body, ',(){}')) = ' ';

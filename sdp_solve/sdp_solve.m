@@ -309,7 +309,7 @@ function [a, Xnew, Rnew, ok] = confirm_step (make, a, P, X, R, Xinv, D, gamma, C
   % a step from Lanczos' method or a characteristic polynomial that the
   % factors refute is found again from the eigenvalues, and any other is
   % shortened
-  approximate = any (cellfun (@rows, X.b) >= C.lanczos_order) || ...
+  approximate = any (cellfun ('size', X.b, 1) >= C.lanczos_order) || ...
                 ~all (cellfun (@isempty, {P.blk.members}));
   for tries = 1:C.backoff_tries
     Xnew = make (a);

@@ -7,7 +7,7 @@ function Xi = block_inverse (P, X, R, C, which)
   for k = 1:numel (X.b)
     if (~isempty (P.blk(k).members))
       Xi.b{k} = group_inverse (X.b{k}, P.blk(k).pages);
-    elseif (nargin < 5 || rows (X.b{k}) >= C.lanczos_order)
+    elseif (nargin < 5 || size (X.b{k}, 1) >= C.lanczos_order)
       Xi.b{k} = chol2inv (R{k});
     end
   end
@@ -15,7 +15,7 @@ function Xi = block_inverse (P, X, R, C, which)
 end
 
 function Xi = group_inverse (X, pages)
-  m = rows (X);
+  m = size (X, 1);
   [I, J, V] = deal (cell (numel (pages), 1));
   for c = 1:numel (pages)
     lin = pages(c).lin;

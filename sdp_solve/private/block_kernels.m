@@ -103,11 +103,7 @@ function K = block_kernels (blk, kind, C)
         if (any (Ent.way(others) ~= 'b') && isempty (Fstack))
           Fstack = stack (blk);
         end
-        rows_of = cell (1, k);
-        for i = others(Ent.way(others) == 'g')
-          rows_of{i} = find (any (F{i}, 2));
-        end
-        rows_ = struct ('F', {F}, 'others', others, 'way', Ent.way, 'rows_of', {rows_of}, ...
+        rows_ = struct ('F', {F}, 'others', others, 'way', Ent.way, 'rows_of', {Ent.rows_of}, ...
                         'Fstack', Fstack);
         if (strcmp (K.method, 'entries'))
           K.schur = @(Y, W, varargin) schur_entries (Ent, rows_, Y, W);
@@ -166,7 +162,7 @@ end
 
 function F = cell_of (Fstack, m)
   % the matrices whose columns Fstack holds
-  F = cell (1, columns (Fstack));
+  F = cell (1, size (Fstack, 2));
   for i = 1:numel (F)
     F{i} = reshape (Fstack(:, i), m, m);
   end
@@ -225,14 +221,13 @@ end
 function M = schur_entries (E, rows_, Y, W)
   % with F{i} = h(i)*(e_p*e_q' + e_q*e_p') for i in E, trace(F{i}*W*F{j}*Y)
   % is h(i)*h(j)*(W(q_i,p_j)*Y(p_i,q_j) + its transpose's +
-  % W(q_i,q_j)*Y(p_i,p_j) + W(p_i,p_j)*Y(q_i,q_j)); the others' rows over
-  % all of F as schur_modules forms them. The rows of W and Y are gathered
-  % once, then M formed 64 columns at a time, so that each step's arrays
-  % stay in the cache: over whole columns the same sums take several times
-  % as long at these sizes. The sum of the first two terms is the same
-  % either way round, so that M is exactly symmetric.
-  % M is filled in place, 64 of its columns at a time, and passed to no
-  % function: at order 3000 a copy of it costs as much as the pairs
+  % W(q_i,q_j)*Y(p_i,p_j) + W(p_i,p_j)*Y(q_i,q_j)), and the other F{i}
+  % take their rows over all of F (other_rows). The rows of W and Y are
+  % gathered once, then M is filled in place 64 columns at a time, so that
+  % each step's arrays stay in the cache (over whole columns the same sums
+  % take several times as long), and passed to no function (at order 3000
+  % a copy of M costs as much as the pairs). The sum of the first two
+  % terms is the same either way round, so that M is exactly symmetric.
   [p, q, h, at] = deal (E.p, E.q, E.h, E.idx);
   Wq = W(q, :);
   Wp = W(p, :);
@@ -305,7 +300,7 @@ end
 function WU = gather_columns (W, row, value)
   % W*U, with U's column c holding value(:,c) at the rows row(:,c)
   WU = value(1, :) .* W(:, row(1, :));
-  for a = 2:rows (row)
+  for a = 2:size (row, 1)
     WU = WU + value(a, :) .* W(:, row(a, :));
   end
 end
@@ -313,7 +308,7 @@ end
 function A = gather_rows (WU, row, value, c)
   % the columns c of U'*(W*U)
   A = value(1, :).' .* WU(row(1, :), c);
-  for a = 2:rows (row)
+  for a = 2:size (row, 1)
     A = A + value(a, :).' .* WU(row(a, :), c);
   end
 end
@@ -346,8 +341,8 @@ function M = schur_dense (Fwide, RZ, RY)
   % products for 32 of them at a time (arrays of the whole cell's size,
   % made anew for each step, take longer than the products), and
   % M = P'*P with P(:,j) = P{j}(:)
-  m = rows (RZ);
-  k = columns (Fwide) / m;
+  m = size (RZ, 1);
+  k = size (Fwide, 2) / m;
   L = inv (RZ);
   P = zeros (m * m, k);
   for first = 1:32:k

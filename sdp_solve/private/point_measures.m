@@ -1,10 +1,11 @@
 function info = point_measures (P, K, F0b, c, x, Y, residual, normF0, tol, info)
 % What the returned x and Y reach, recomputed from them as a user would,
-% with Zx = x(1)*F{1} + ... + x(n)*F{n} - F0 and the iterate's own Z,
-% at ||Zx - Z||_F = residual, and the status that follows: 'solved' when gap, pinf
-% and dinf are all at most tol, 'inaccurate' when at most sqrt(tol), and
-% 'not solved' otherwise; info.accuracy is the largest of the three.
-  Zx = form_z (P, K, x, 0, F0b);
+% with Zx = x(1)*F{1} + ... + x(n)*F{n} - F0 and the iterate's own Z at
+% ||Zx - Z||_F = residual, and the status that follows: 'solved' when
+% gap, pinf and dinf are all at most tol, 'inaccurate' when at most
+% sqrt(tol), and 'not solved' otherwise; info.accuracy is the largest of
+% the three.
+  Zx = form_z (P, K, x, 0, F0b);   % no shift: nu = 0
   FY = block_traces (P, K, [], Y);
   pobj = full (c.' * x);
   dobj = block_inner (F0b, Y);

@@ -42,10 +42,11 @@ function [method, E] = schur_method (F, m, dense, C)
   % entries against all the positions, and the hand-over of the cell), or
   % gathered, G = W(:,I)*(F{i}(I,:)*Y) over the rows I where F{i} holds
   % entries and G(:)'*Fstack, or dense products where F{i} is nearly full
-  spread = zeros (1, k);
+  rows_of = cell (1, k);
   for i = 1:k
-    spread(i) = nnz (any (F{i}, 2));
+    rows_of{i} = find (any (F{i}, 2));
   end
+  spread = cellfun (@numel, rows_of);
   by_brisset = nz .* min (m * m, sum (nz)) + C.schur_touch * k;
   gathered = 2 * spread * m * m / C.blas_speedup + sum (nz);
   way = repmat ('b', 1, k);
@@ -65,7 +66,7 @@ function [method, E] = schur_method (F, m, dense, C)
   R = rank_one_terms (F, E);
   others = true (1, k);
   others(R.idx) = false;
-  terms = columns (R.U);
+  terms = size (R.U, 2);
   cost.rank = 2 * nnz (R.U) * (m + terms) + 6 * terms ^ 2 + sum (row_cost(others));
   if (numel (R.idx) < 2)
     cost.rank = Inf;
@@ -77,6 +78,7 @@ function [method, E] = schur_method (F, m, dense, C)
     E = R;
   end
   E.way = way;
+  E.rows_of = rows_of;
 end
 
 function R = rank_one_terms (F, E)
@@ -84,7 +86,7 @@ function R = rank_one_terms (F, E)
   % F{i} = a*u*u' found exactly, by F(r,s)*F(t,t) = F(r,t)*F(t,s) over
   % the rows and columns where F{i} holds entries, t one of them
   k = numel (F);
-  m = rows (F{1});
+  m = size (F{1}, 1);
   [I, J, V] = deal (cell (k, 1));
   [owner, sign_] = deal (cell (k, 1));
   count = 0;
@@ -143,7 +145,8 @@ function R = rank_one_terms (F, E)
   owner = vertcat (owner{:});
   scale = vertcat (sign_{:});
   [~, col] = ismember (owner, R.idx);
-  first = [true; diff(col) ~= 0](1:numel (col));
+  first = [true; diff(col) ~= 0];
+  first = first(1:numel (col));
   R.first = find (first);
   R.first_scale = scale(first);
   R.second = zeros (numel (R.idx), 1);

@@ -17,7 +17,7 @@ function a = step_length (P, X, R, Xinv, D, C, exact)
   for k = 1:numel (X.b)
     if (~isempty (P.blk(k).members))
       lmin = group_min (P.blk(k).pages, X.b{k}, Xinv.b{k}, D.b{k}, exact);
-    elseif (~exact && rows (X.b{k}) >= C.lanczos_order)
+    elseif (~exact && size (X.b{k}, 1) >= C.lanczos_order)
       lmin = lanczos_min (X.b{k}, Xinv.b{k}, D.b{k}, C);
     else
       T = R{k}.' \ (full (D.b{k}) / R{k});
