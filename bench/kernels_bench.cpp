@@ -35,20 +35,6 @@
 
 namespace {
 
-const standin::Module &module_at(const char *path)
-{
-    static std::map<std::string, standin::Module> loaded;
-    auto it = loaded.find(path);
-    if (it == loaded.end())
-        it = loaded.emplace(path, standin::load(path)).first;
-    if (!it->second.entry) {
-        std::fprintf(stderr, "cannot load %s: %s\n", path,
-                     it->second.error.c_str());
-        std::exit(1);
-    }
-    return it->second;
-}
-
 struct Variant {
     const char *name;
     const char *path;
@@ -138,7 +124,7 @@ bool g_failed = false;   // some call ended in an error
 void timed(benchmark::State &state, const char *path,
            std::function<std::vector<const mxArray *>()> inputs)
 {
-    const standin::Module &module = module_at(path);
+    const standin::Module &module = standin::module_at(path);
     const std::vector<const mxArray *> in = inputs();
     for (auto _ : state) {
         standin::Call c = standin::call(module, 1, in);

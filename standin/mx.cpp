@@ -508,6 +508,17 @@ Module load(const std::string &path)
     return mod;
 }
 
+const Module &module_at(const std::string &path)
+{
+    static std::map<std::string, Module> loaded;
+    auto it = loaded.find(path);
+    if (it == loaded.end())
+        it = loaded.emplace(path, load(path)).first;
+    if (!it->second.entry)
+        fail(("cannot load " + path + ": " + it->second.error).c_str());
+    return it->second;
+}
+
 int Call::allocations() const
 {
     return static_cast<int>(std::count_if(events.begin(), events.end(),

@@ -79,6 +79,9 @@ struct Module {
     std::string error;   // why loading failed
 };
 STANDIN_API Module load(const std::string &path);
+// The module at `path`, loaded once per program; one that cannot be
+// loaded ends the program with the reason.
+STANDIN_API const Module &module_at(const std::string &path);
 
 // What the host is told to refuse during one call.
 struct Faults {

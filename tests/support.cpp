@@ -1,20 +1,5 @@
 #include "support.h"
 
-#include <map>
-
-const standin::Module &module_at(const char *path)
-{
-    static std::map<std::string, standin::Module> loaded;
-    auto it = loaded.find(path);
-    if (it == loaded.end())
-        it = loaded.emplace(path, standin::load(path)).first;
-    if (!it->second.entry) {
-        ADD_FAILURE() << "cannot load " << path << ": " << it->second.error;
-        std::abort();
-    }
-    return it->second;
-}
-
 static ::testing::AssertionResult sound(const standin::Call &c)
 {
     if (c.overrun)

@@ -12,8 +12,7 @@
 #include <string>
 #include <vector>
 
-// The module built at `path`, loaded once per test program.
-const standin::Module &module_at(const char *path);
+using standin::module_at;
 
 // Frees the arrays of each test.
 class ModuleTest : public ::testing::Test {
