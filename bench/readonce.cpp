@@ -12,50 +12,41 @@
  * columns filled from the top, in order, the checksum in every value. It
  * is the floor of a sparse weighted sum with nz entries.
  */
-#include "mexhost.h"
+#include "floor_common.h"
 
-#include <stdint.h>
-#include <string.h>
-
-static uint64_t bits(double v)
+static uint64_t read_element(const mxArray *E)
 {
-    uint64_t u;
-    memcpy(&u, &v, sizeof u);
-    return u;
+    if (!E || !mxIsDouble(E))
+        return 0;
+    uint64_t sum = 0;
+    const double *pr = mxGetPr(E);
+    if (mxIsSparse(E)) {
+        const mwIndex *ir = mxGetIr(E), *jc = mxGetJc(E);
+        const size_t cols = mxGetN(E);
+        if (!pr || !ir || !jc)
+            return 0;
+        for (size_t c = 0; c <= cols; c++)
+            sum += (uint64_t)jc[c];
+        const size_t nz = (size_t)jc[cols];
+        for (size_t p = 0; p < nz; p++)
+            sum += (uint64_t)ir[p];
+        for (size_t p = 0; p < nz; p++)
+            sum += bits(pr[p]);
+    } else if (pr) {
+        const size_t count = mxGetM(E) * mxGetN(E);
+        for (size_t t = 0; t < count; t++)
+            sum += bits(pr[t]);
+    }
+    return sum;
 }
 
 void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[])
 {
     (void)nlhs;
-    if ((nrhs != 1 && nrhs != 2) || !mxIsCell(prhs[0]))
-        mexErrMsgTxt("readonce: the argument must be a cell array\n");
+    const size_t n = cell_elements(nrhs, prhs, 2,
+                                   "readonce: the argument must be a cell array\n");
     const mxArray *A = prhs[0];
-    const size_t n = mxGetM(A) * mxGetN(A);
-    uint64_t sum = 0;
-    for (size_t i = 0; i < n; i++) {
-        const mxArray *E = mxGetCell(A, (mwIndex)i);
-        if (!E || !mxIsDouble(E))
-            continue;
-        const double *pr = mxGetPr(E);
-        if (mxIsSparse(E)) {
-            const mwIndex *ir = mxGetIr(E), *jc = mxGetJc(E);
-            const size_t cols = mxGetN(E);
-            if (!pr || !ir || !jc)
-                continue;
-            for (size_t c = 0; c <= cols; c++)
-                sum += (uint64_t)jc[c];
-            const size_t nz = (size_t)jc[cols];
-            for (size_t p = 0; p < nz; p++)
-                sum += (uint64_t)ir[p];
-            for (size_t p = 0; p < nz; p++)
-                sum += bits(pr[p]);
-        } else if (pr) {
-            const size_t count = mxGetM(E) * mxGetN(E);
-            for (size_t t = 0; t < count; t++)
-                sum += bits(pr[t]);
-        }
-    }
-    const double check = (double)(sum % 9007199254740992u);
+    const double check = checksum(read_elements(A, n));
     if (nrhs == 1 || n == 0) {
         plhs[0] = mxCreateDoubleScalar(check);
         return;

@@ -18,43 +18,33 @@
  * the other three arguments of a call brisset(A, B, C, D): the floor of
  * that call, host's handing over of every argument included.
  */
-#include "mexhost.h"
+#include "floor_common.h"
 
-#include <stdint.h>
-#include <string.h>
-
-static uint64_t bits(double v)
+static uint64_t read_element(const mxArray *E)
 {
-    uint64_t u;
-    memcpy(&u, &v, sizeof u);
-    return u;
+    if (!E || !mxIsSparse(E))
+        return 0;
+    const double *pr = mxGetPr(E);
+    const mwIndex *ir = mxGetIr(E), *jc = mxGetJc(E);
+    if (!pr || !ir || !jc)
+        return 0;
+#ifdef TOUCHFLOOR_ASKS_COLUMNS
+    const size_t cols = mxGetN(E);
+#else
+    const size_t rows = mxGetM(E);
+    const size_t cols = rows ? mxGetNumberOfElements(E) / rows : mxGetN(E);
+#endif
+    const size_t nz = (size_t)jc[cols];
+    uint64_t sum = 0;
+    for (size_t p = 0; p < nz; p++)
+        sum += (uint64_t)ir[p] + bits(pr[p]);
+    return sum;
 }
 
 void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[])
 {
     (void)nlhs;
-    if ((nrhs != 1 && nrhs != 4) || !mxIsCell(prhs[0]))
-        mexErrMsgTxt("touchfloor: the argument must be a cell array\n");
-    const mxArray *D = prhs[0];
-    const size_t k = mxGetM(D) * mxGetN(D);
-    uint64_t sum = 0;
-    for (size_t i = 0; i < k; i++) {
-        const mxArray *E = mxGetCell(D, (mwIndex)i);
-        if (!E || !mxIsSparse(E))
-            continue;
-        const double *pr = mxGetPr(E);
-        const mwIndex *ir = mxGetIr(E), *jc = mxGetJc(E);
-        if (!pr || !ir || !jc)
-            continue;
-#ifdef TOUCHFLOOR_ASKS_COLUMNS
-        const size_t cols = mxGetN(E);
-#else
-        const size_t rows = mxGetM(E);
-        const size_t cols = rows ? mxGetNumberOfElements(E) / rows : mxGetN(E);
-#endif
-        const size_t nz = (size_t)jc[cols];
-        for (size_t p = 0; p < nz; p++)
-            sum += (uint64_t)ir[p] + bits(pr[p]);
-    }
-    plhs[0] = mxCreateDoubleScalar((double)(sum % 9007199254740992u));
+    const size_t k = cell_elements(nrhs, prhs, 4,
+                                   "touchfloor: the argument must be a cell array\n");
+    plhs[0] = mxCreateDoubleScalar(checksum(read_elements(prhs[0], k)));
 }
