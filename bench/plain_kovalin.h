@@ -6,8 +6,8 @@
 static int sumAsDense(mwSize m, mwSize n, const double *x, const mxArray *A,
                       double *result)
 {
-    const size_t mm = (size_t)m * (size_t)m;   /* the result holds mm entries */
-    for (size_t t = 0; t < mm; t++)
+    const size_t entries = (size_t)m * (size_t)m;   /* the result holds these */
+    for (size_t t = 0; t < entries; t++)
         result[t] = 0.0;
 
     for (mwSize i = 0; i < n; i++) {
@@ -30,7 +30,7 @@ static int sumAsDense(mwSize m, mwSize n, const double *x, const mxArray *A,
             if (!pr)
                 mexErrMsgTxt("Error: Dense matrix from the cell array is "
                              "corrupted?\n");
-            for (size_t t = 0; t < mm; t++)
+            for (size_t t = 0; t < entries; t++)
                 result[t] = w * pr[t] + result[t];
         }
     }
@@ -41,116 +41,42 @@ static int sumAsSparse(mwSize m, mwSize n, mwSize nzEstimate, const double *x,
                        const mxArray *A, mxArray *out[])
 {
     out[0] = 0;
-
-    /* nzEstimate is at most the elements' stored entries, so this sum and
-       the byte counts of m+1 and n entries fit; only capacity is checked */
-    mwSize capacity = nzEstimate > kMaxSize - m ? kMaxSize : nzEstimate + m;
-    const bool fits = FITS(capacity, sizeof(double));
-    mwIndex *workJc = (mwIndex *)mxMalloc(((size_t)m + 1) * sizeof(mwIndex));
-    mwIndex *workIr = fits ? (mwIndex *)mxMalloc((size_t)capacity *
-                                                 sizeof(mwIndex)) : 0;
-    double *workPr = fits ? (double *)mxMalloc((size_t)capacity *
-                                               sizeof(double)) : 0;
-    if (!workJc || !workIr || !workPr)
-        mexErrMsgTxt("Error: Insufficient memory\n");
-
-    mwIndex *rowStamp = (mwIndex *)mxMalloc((size_t)m * sizeof(mwIndex));
-    double *rowSum = (double *)mxMalloc((size_t)m * sizeof(double));
-    mwIndex **cellJc = (mwIndex **)mxMalloc((size_t)n * sizeof(mwIndex *));
-    mwIndex **cellIr = (mwIndex **)mxMalloc((size_t)n * sizeof(mwIndex *));
-    double **cellPr = (double **)mxMalloc((size_t)n * sizeof(double *));
-    if (!rowStamp || !rowSum || !cellJc || !cellIr || !cellPr)
-        mexErrMsgTxt("Error: Insufficient memory\n");
-
-    for (mwSize l = 0; l < n; l++) {
-        const mxArray *E = mxGetCell(A, (mwIndex)l);
-        cellPr[l] = mxGetPr(E);
-        cellIr[l] = mxGetIr(E);
-        cellJc[l] = mxGetJc(E);
-        if (!cellPr[l] || !cellIr[l] || !cellJc[l])
-            mexErrMsgTxt("Error: Matrices from the cell array are "
-                         "corrupted?\n");
-    }
+    SparseWork w;
+    takeSparseWork(&w, m, n, nzEstimate, A);
 
     /* gather column k of the sum: its rows in the order first met */
-    mwIndex nz = 0;
-    workJc[0] = 0;
+    mwIndex *workIr = w.workIr, *rowStamp = w.rowStamp;
+    double *rowSum = w.rowSum;
+    w.workJc[0] = 0;
     for (mwSize r = 0; r < m; r++)
         rowStamp[r] = 0;
     for (mwSize k = 0; k < m; k++) {
-        if (nz + m > capacity) {
-            /* room for this column and one more per ten that remain,
-               never more than the remaining columns can add */
-            const mwSize per = (m - k) / 10 + 1;
-            const mwSize most = m - k;
-            const mwSize room = m > kMaxSize / per ? kMaxSize : m * per;
-            const mwSize limit = m > kMaxSize / most ? kMaxSize : m * most;
-            const mwSize grow = room < limit ? room : limit;
-            capacity = grow > kMaxSize - nz ? kMaxSize : nz + grow;
-            if (!FITS(capacity, sizeof(double)))
-                mexErrMsgTxt("Error: Insufficient memory\n");
-            workIr = (mwIndex *)mxRealloc(workIr, (size_t)capacity *
-                                          sizeof(mwIndex));
-            workPr = (double *)mxRealloc(workPr, (size_t)capacity *
-                                         sizeof(double));
-            if (!workIr || !workPr)
-                mexErrMsgTxt("Error: Insufficient memory\n");
-        }
+        makeRoom(&w, m, k);
+        workIr = w.workIr;
+        mwIndex nz = w.nz;
         for (mwSize l = 0; l < n; l++) {
-            const double w = x[l];
-            if (w == 0.0)
+            const double wt = x[l];
+            if (wt == 0.0)
                 continue;
-            const mwIndex *ir = cellIr[l];
-            const double *pr = cellPr[l];
-            for (mwIndex p = cellJc[l][k]; p < cellJc[l][k + 1]; p++) {
+            const mwIndex *ir = w.cellIr[l];
+            const double *pr = w.cellPr[l];
+            for (mwIndex p = w.cellJc[l][k]; p < w.cellJc[l][k + 1]; p++) {
                 const mwIndex r = ir[p];
                 if (rowStamp[r] <= (mwIndex)k) {   /* row r new to column k */
                     rowSum[r] = 0.0;
                     workIr[nz++] = r;
                     rowStamp[r] = (mwIndex)k + 1;
                 }
-                rowSum[r] = w * pr[p] + rowSum[r];
+                rowSum[r] = wt * pr[p] + rowSum[r];
             }
         }
-        for (mwIndex q = workJc[k]; q < nz; q++)
-            workPr[q] = rowSum[workIr[q]];
-        workJc[k + 1] = nz;
+        for (mwIndex q = w.workJc[k]; q < nz; q++)
+            w.workPr[q] = rowSum[workIr[q]];
+        w.workJc[k + 1] = nz;
+        w.nz = nz;
     }
 
-    mxArray *R = mxCreateSparse(m, m, (mwSize)nz, mxREAL);
-    if (!R)
-        mexErrMsgTxt("Error: Insufficient memory\n");
-    double *Pr = mxGetPr(R);
-    mwIndex *Ir = mxGetIr(R), *Jc = mxGetJc(R);
-    if (!Pr || !Ir || !Jc)
-        mexErrMsgTxt("Error: Sparse matrix for the result is corrupted?\n");
-
-    /* transposing counting fill: gathered column k becomes row k */
-    for (mwSize c = 0; c <= m; c++)
-        Jc[c] = 0;
-    for (mwIndex q = 0; q < nz; q++)
-        Jc[workIr[q] + 1]++;
-    for (mwSize c = 1; c <= m; c++)
-        Jc[c] += Jc[c - 1];                 /* result column r starts here */
-    for (mwSize k = 0; k < m; k++)
-        for (mwIndex q = workJc[k]; q < workJc[k + 1]; q++) {
-            const mwIndex d = Jc[workIr[q]]++;
-            Ir[d] = (mwIndex)k;
-            Pr[d] = workPr[q];
-        }
-    for (mwSize c = m; c >= 1; c--)
-        Jc[c] = Jc[c - 1];
-    Jc[0] = 0;
-
-    out[0] = R;
-    mxFree(workIr);
-    mxFree(workJc);
-    mxFree(workPr);
-    mxFree(rowStamp);
-    mxFree(rowSum);
-    mxFree(cellJc);
-    mxFree(cellIr);
-    mxFree(cellPr);
+    out[0] = transposedResult(&w, m);
+    releaseSparseWork(&w);
     return 0;
 }
-

@@ -135,6 +135,12 @@ MEXHOST_IMPORT void *mxMalloc(size_t bytes);
 MEXHOST_IMPORT void *mxRealloc(void *block, size_t bytes);
 MEXHOST_IMPORT void mxFree(void *block);
 
+/* A traced test build reports each faster path of a kernel as it takes
+   it (KERNEL_PATH below); only the stand-in host defines this. */
+#if defined(MEXHOST_TRACE)
+MEXHOST_IMPORT void mexhostPath(const char *name);
+#endif
+
 /* The entry point every module defines. */
 MEXHOST_EXPORT void mexFunction(int nlhs, mxArray *plhs[], int nrhs,
                                 const mxArray *prhs[]);
@@ -144,4 +150,14 @@ MEXHOST_EXPORT void mexFunction(int nlhs, mxArray *plhs[], int nrhs,
 #endif
 
 #endif /* MEXHOST_DECLARE */
+
+/* KERNEL_PATH(name): a traced test build tells the host which path of a
+   kernel a call took, so that a test can check that its case reaches the
+   path it is named after; every other build compiles the name away. */
+#if defined(MEXHOST_TRACE) && defined(MEXHOST_DECLARE)
+#define KERNEL_PATH(name) mexhostPath(name)
+#else
+#define KERNEL_PATH(name) ((void)0)
+#endif
+
 #endif /* MEXHOST_H */

@@ -334,6 +334,13 @@ void mxFree(void *block)
     std::longjmp(g.jump, 1);
 }
 
+// A traced module names each kernel path it takes.
+STANDIN_API void mexhostPath(const char *name)
+{
+    if (g.record)
+        g.record->paths.insert(name);
+}
+
 }  // extern "C"
 
 // ------------------------------------------------------- the test side

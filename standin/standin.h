@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -109,6 +110,7 @@ struct STANDIN_API Call {
     std::vector<size_t> leaked;      // bytes of each block held after return
     int arrays_leaked = 0;     // created arrays neither output nor freed
     bool overrun = false;      // a write past the end of a block
+    std::set<std::string> paths;     // kernel paths a traced module took
     int allocations() const;   // Malloc and Realloc requests
     int creations() const;
     std::vector<int> free_order() const;  // block numbers, in order freed

@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <limits>
 #include <random>
+#include <set>
+#include <string>
 #include <utility>
 
 namespace {
@@ -21,13 +23,22 @@ using standin::Columns;
 using standin::Event;
 using standin::Faults;
 
+// The module, its plain loops, and its traced build where one is made.
 struct Pair {
     const char *fast;
     const char *plain;
+    const char *traced;
 };
-const Pair kKovalin{KOVALIN_MODULE, KOVALIN_PLAIN};
-const Pair kBrisset{BRISSET_MODULE, BRISSET_PLAIN};
-const Pair kZandrel{ZANDREL_MODULE, ZANDREL_PLAIN};
+#ifdef KOVALIN_TRACED
+const Pair kKovalin{KOVALIN_MODULE, KOVALIN_PLAIN, KOVALIN_TRACED};
+const Pair kBrisset{BRISSET_MODULE, BRISSET_PLAIN, BRISSET_TRACED};
+const Pair kZandrel{ZANDREL_MODULE, ZANDREL_PLAIN, ZANDREL_TRACED};
+#else
+const Pair kKovalin{KOVALIN_MODULE, KOVALIN_PLAIN, nullptr};
+const Pair kBrisset{BRISSET_MODULE, BRISSET_PLAIN, nullptr};
+const Pair kZandrel{ZANDREL_MODULE, ZANDREL_PLAIN, nullptr};
+#endif
+using Paths = std::set<std::string>;
 
 // What a call did, as far as the two builds must agree. Values agree bit
 // for bit, except that a NaN may come out with another sign or payload:
@@ -78,14 +89,21 @@ const Pair kZandrel{ZANDREL_MODULE, ZANDREL_PLAIN};
 }
 
 // The call, and the call with each of its allocator requests refused in
-// turn, give the same in both builds.
-void Compare(const Pair &pair, const std::vector<const mxArray *> &inputs,
-             const std::string &what)
+// turn, give the same in both builds. Returns the kernel paths the call
+// took, as the traced build names them.
+Paths Compare(const Pair &pair, const std::vector<const mxArray *> &inputs,
+              const std::string &what)
 {
     SCOPED_TRACE(what);
     const Call plain = standin::call(module_at(pair.plain), 1, inputs);
     const Call fast = standin::call(module_at(pair.fast), 1, inputs);
-    ASSERT_TRUE(Same(fast, plain));
+    Paths taken;
+    if (pair.traced)
+        taken = standin::call(module_at(pair.traced), 1, inputs).paths;
+    const ::testing::AssertionResult same = Same(fast, plain);
+    EXPECT_TRUE(same);
+    if (!same)
+        return taken;
     for (int f = 1; f <= plain.allocations(); f++) {
         Faults faults;
         faults.fail_allocation = f;
@@ -93,6 +111,18 @@ void Compare(const Pair &pair, const std::vector<const mxArray *> &inputs,
         EXPECT_TRUE(Same(standin::call(module_at(pair.fast), 1, inputs, faults),
                          standin::call(module_at(pair.plain), 1, inputs, faults)));
     }
+    return taken;
+}
+
+// The cases of a test took each of these paths (where a traced build is
+// made), so that a change of a cost rule cannot leave a path untested.
+void ExpectTook(const Pair &pair, const Paths &taken,
+                std::initializer_list<const char *> paths)
+{
+    if (!pair.traced)
+        return;
+    for (const char *path : paths)
+        EXPECT_TRUE(taken.count(path)) << "no case took \"" << path << "\"";
 }
 
 class Data {
@@ -222,6 +252,7 @@ TEST_F(Differential, KovalinManySparseElements)
     Data d(12);
     const std::pair<size_t, size_t> shapes[] = {   // m, n
         {65, 195}, {150, 450}, {301, 903}, {120, 61}, {150, 76}, {250, 126}};
+    Paths taken;
     for (const auto &[m, n] : shapes) {
         std::vector<Columns> mats;
         for (size_t l = 0; l < n; l++)
@@ -229,14 +260,25 @@ TEST_F(Differential, KovalinManySparseElements)
         mats[d.below(n)] = d.columns(m, 0.6, true, false);   // one dense-ish
         const mxArray *x = d.weights(n), *A = cell_of(mats, m);
         const std::string what = "m " + std::to_string(m) + ", n " + std::to_string(n);
-        Compare(kKovalin, {x, A}, what);
+        taken.merge(Compare(kKovalin, {x, A}, what));
         const Call c = standin::call(module_at(kKovalin.plain), 1, {x, A});
         const double exact = (double)standin::starts(c.out[0]).back();
-        Compare(kKovalin, {x, A, standin::scalar(exact)}, what + ", exact nnz");
-        Compare(kKovalin, {x, A, standin::scalar(1)}, what + ", nnz 1");
+        taken.merge(Compare(kKovalin, {x, A, standin::scalar(exact)}, what + ", exact nnz"));
+        taken.merge(Compare(kKovalin, {x, A, standin::scalar(1)}, what + ", nnz 1"));
         Compare(kKovalin, {x, A, standin::scalar(-1)}, what + ", dense");
         standin::release_all();
     }
+    // five times as many elements as columns, each holding entries in most
+    // columns, and lists without room: the strips narrow to single columns
+    std::vector<Columns> full;
+    for (size_t l = 0; l < 60; l++)
+        full.push_back(d.columns(12, 0.6, true, false));
+    taken.merge(Compare(kKovalin, {d.weights(60), cell_of(full, 12), standin::scalar(1)},
+                        "m 12, n 60, nnz 1"));
+    standin::release_all();
+    ExpectTook(kKovalin, taken, {"kovalin: a strip listed in rowSum",
+                                 "kovalin: a strip listed in the tail",
+                                 "kovalin: a column from every element"});
 }
 
 // An element without storage in the middle of dense terms that wait to be
@@ -254,8 +296,11 @@ TEST_F(Differential, KovalinElementWithoutStorage)
             if (which == standin::Pr || bad == 4)
                 standin::null_storage(e[bad], which);
             const mxArray *x = standin::dense(1, 6, {1, 2, 3, 4, 5, 6});
-            Compare(kKovalin, {x, cells(e)},
-                    "element " + std::to_string(bad + 1) + " without storage");
+            const Paths taken = Compare(
+                kKovalin, {x, cells(e)},
+                "element " + std::to_string(bad + 1) + " without storage");
+            if (bad >= 4)   // four dense terms wait before it
+                ExpectTook(kKovalin, taken, {"kovalin: dense terms in one pass"});
             standin::release_all();
         }
 }
