@@ -21,37 +21,18 @@
 static int compute_trace_vec(const mxArray *A, const mxArray *B,
                              const mxArray *C, const mxArray *D, double *r,
                              mwSize k);
+static void check_matrices(const mxArray *const prhs[], size_t m);
+static void check_elements(const mxArray *D, mwSize k, size_t m);
 
 void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[])
 {
-    char msg[256];
-
     if (nlhs > 1)
         mexErrMsgTxt("Error: Expecting one output argument.\n");
     if (nrhs != 4)
         mexErrMsgTxt("Error: Expecting 4 input arguments.\n");
 
     const size_t m = mxGetM(prhs[0]);
-    for (int i = 0; i < 3; i++) {
-        const mxArray *X = prhs[i];
-        if (mxIsNumeric(X) && !mxIsComplex(X)) {
-            /* A and C are read as dense doubles: no other class passes */
-            if (i != 1 && !mxIsDouble(X)) {
-                snprintf(msg, sizeof msg,
-                         "Error: Input %u is expected to be a double matrix\n",
-                         (unsigned)(i + 1));
-                mexErrMsgTxt(msg);
-            }
-            if (mxGetM(X) == m && mxGetN(X) == m)
-                continue;
-        }
-        snprintf(msg, sizeof msg,
-                 "Error: Input %u is expected to be a symmetric matrix "
-                 "%ux%u (%ux%u).\n", (unsigned)(i + 1), (unsigned)m,
-                 (unsigned)m, (unsigned)mxGetM(X), (unsigned)mxGetN(X));
-        mexErrMsgTxt(msg);
-    }
-
+    check_matrices(prhs, m);
     const mxArray *D = prhs[3];
     if (!mxIsCell(D))
         mexErrMsgTxt("Error: 4th input arguments should be a cell array.\n");
@@ -72,19 +53,58 @@ void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[])
     /* every sparse array of the hosts is double; a stand-in may differ */
     if (!mxIsDouble(prhs[1]))
         mexErrMsgTxt("Error: Input 2 is expected to be a double matrix\n");
+    check_elements(D, k, m);
 
-    /* An element m rows high is m columns wide when it holds m*m entries
-       in all. Octave has that count at hand, but the first time an
-       element is asked for its columns it allocates a block for its
-       dimensions and enters it in its tables: about a quarter of what
-       the host spends on an element of a few entries. With 64-bit counts
-       and m below 2^32, m*m does not wrap, and a host's count m*N could
-       wrap around to m*m only for N above 2^64/m: more column starts than
-       any machine holds beside A's m*m doubles (Octave raises an error of
-       its own first). Were such an element taken, its first m columns
-       would be read, all within its storage. A 32-bit count wraps within
-       reach, and at order 0 every count is 0: there the columns are
-       asked for. */
+    plhs[0] = mxCreateDoubleMatrix(k, 1, mxREAL);
+    if (!plhs[0])
+        mexErrMsgTxt("Error: Insufficient memory\n");
+    double *r = mxGetPr(plhs[0]);
+    if (!r)   /* the kernel writes every entry */
+        mexErrMsgTxt("Error: Matrices are corrupted?\n");
+    compute_trace_vec(prhs[0], prhs[1], prhs[2], D, r, k);
+}
+
+/* A, B and C are real and m-by-m; A and C double. */
+static void check_matrices(const mxArray *const prhs[], size_t m)
+{
+    char msg[256];
+    for (int i = 0; i < 3; i++) {
+        const mxArray *X = prhs[i];
+        if (mxIsNumeric(X) && !mxIsComplex(X)) {
+            /* A and C are read as dense doubles: no other class passes */
+            if (i != 1 && !mxIsDouble(X)) {
+                snprintf(msg, sizeof msg,
+                         "Error: Input %u is expected to be a double matrix\n",
+                         (unsigned)(i + 1));
+                mexErrMsgTxt(msg);
+            }
+            if (mxGetM(X) == m && mxGetN(X) == m)
+                continue;
+        }
+        snprintf(msg, sizeof msg,
+                 "Error: Input %u is expected to be a symmetric matrix "
+                 "%ux%u (%ux%u).\n", (unsigned)(i + 1), (unsigned)m,
+                 (unsigned)m, (unsigned)mxGetM(X), (unsigned)mxGetN(X));
+        mexErrMsgTxt(msg);
+    }
+}
+
+/* Every element of D is there, and real, double, sparse and m-by-m.
+
+   An element m rows high is m columns wide when it holds m*m entries in
+   all. Octave has that count at hand, but the first time an element is
+   asked for its columns it allocates a block for its dimensions and
+   enters it in its tables: about a quarter of what the host spends on an
+   element of a few entries. With 64-bit counts and m below 2^32, m*m does
+   not wrap, and a host's count m*N could wrap around to m*m only for N
+   above 2^64/m: more column starts than any machine holds beside A's m*m
+   doubles (Octave raises an error of its own first). Were such an element
+   taken, its first m columns would be read, all within its storage. A
+   32-bit count wraps within reach, and at order 0 every count is 0: there
+   the columns are asked for. */
+static void check_elements(const mxArray *D, mwSize k, size_t m)
+{
+    char msg[256];
     const bool by_count =
         m != 0 && std::numeric_limits<size_t>::digits >= 64 &&
         m <= std::numeric_limits<uint32_t>::max();
@@ -107,14 +127,92 @@ void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[])
             mexErrMsgTxt(msg);
         }
     }
+}
 
-    plhs[0] = mxCreateDoubleMatrix(k, 1, mxREAL);
-    if (!plhs[0])
+/* The kernel's work storage, in the order it is requested, and the
+   storage of A, B and C: b_cols lists the columns of B in use, btc_col
+   holds a column of B'*C at them, row_val and row_stamp a row value of
+   A'*B'*C and the column it was formed for, and cell_jc, cell_ir and
+   cell_pr each element's column starts, row indices and values. */
+struct TraceWork {
+    mwIndex *b_cols, *d_cols;
+    double *btc_col;
+    mwIndex *row_stamp;
+    double *row_val;
+    mwIndex **cell_jc, **cell_ir;
+    double **cell_pr;
+    const double *a_pr, *c_pr, *b_pr;
+    const mwIndex *b_ir, *b_jc;
+};
+
+/* The eight work arrays, tested once; then the storage of A, C and B, and
+   of each element of D, all before any arithmetic. Returns the entries
+   the elements store, and in *used their columns in use, taken as at most
+   m an element: counted here, while the host's own work hides the wait
+   for each element's first and last column starts. */
+static double take_trace_work(TraceWork *w, const mxArray *A, const mxArray *B,
+                              const mxArray *C, const mxArray *D, mwSize m,
+                              mwSize k, double *used)
+{
+    /* A holds m*m doubles and D k elements, so these byte counts fit */
+    const size_t ms = (size_t)m, ks = (size_t)k;
+    w->b_cols = (mwIndex *)mxMalloc(ms * sizeof(mwIndex));
+    w->d_cols = (mwIndex *)mxMalloc(ms * sizeof(mwIndex));
+    w->btc_col = (double *)mxMalloc(ms * sizeof(double));
+    w->row_stamp = (mwIndex *)mxMalloc(ms * sizeof(mwIndex));
+    w->row_val = (double *)mxMalloc(ms * sizeof(double));
+    w->cell_jc = (mwIndex **)mxMalloc(ks * sizeof(mwIndex *));
+    w->cell_ir = (mwIndex **)mxMalloc(ks * sizeof(mwIndex *));
+    w->cell_pr = (double **)mxMalloc(ks * sizeof(double *));
+    if (!w->b_cols || !w->d_cols || !w->btc_col || !w->row_stamp ||
+        !w->row_val || !w->cell_jc || !w->cell_ir || !w->cell_pr)
         mexErrMsgTxt("Error: Insufficient memory\n");
-    double *r = mxGetPr(plhs[0]);
-    if (!r)   /* the kernel writes every entry */
+
+    w->a_pr = mxGetPr(A);
+    w->c_pr = mxGetPr(C);
+    w->b_pr = mxGetPr(B);
+    w->b_ir = mxGetIr(B);
+    w->b_jc = mxGetJc(B);
+    if (!w->a_pr || !w->c_pr || !w->b_pr || !w->b_ir || !w->b_jc)
         mexErrMsgTxt("Error: Matrices are corrupted?\n");
-    compute_trace_vec(prhs[0], prhs[1], prhs[2], D, r, k);
+
+    double entries = 0;
+    *used = 0;
+    for (mwSize i = 0; i < k; i++) {   /* the gateway saw each is there */
+        const mxArray *E = mxGetCell(D, (mwIndex)i);
+        w->cell_pr[i] = mxGetPr(E);
+        w->cell_ir[i] = mxGetIr(E);
+        w->cell_jc[i] = mxGetJc(E);
+        if (!w->cell_pr[i] || !w->cell_ir[i] || !w->cell_jc[i])
+            mexErrMsgTxt("Error: Matrices from the cell array are "
+                         "corrupted?\n");
+        const size_t nz = (size_t)(w->cell_jc[i][m] - w->cell_jc[i][0]);
+        *used += (double)(nz < ms ? nz : ms);
+        entries += (double)nz;
+    }
+    return entries;
+}
+
+/* The columns of B that hold entries, ascending, into b_cols. */
+static mwSize list_b_cols(const TraceWork *w, mwSize m)
+{
+    mwSize n_b_cols = 0;
+    for (mwSize j = 0; j < m; j++)
+        if (w->b_jc[j] < w->b_jc[j + 1])
+            w->b_cols[n_b_cols++] = (mwIndex)j;
+    return n_b_cols;
+}
+
+static void release_trace_work(TraceWork *w)
+{
+    mxFree(w->b_cols);
+    mxFree(w->d_cols);
+    mxFree(w->btc_col);
+    mxFree(w->row_stamp);
+    mxFree(w->row_val);
+    mxFree(w->cell_jc);
+    mxFree(w->cell_ir);
+    mxFree(w->cell_pr);
 }
 
 #ifdef SDPK_KERNELS
@@ -131,6 +229,21 @@ void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[])
 #define PREFETCH(p) ((void)0)
 #define UNROLLED
 #endif
+
+/* What the steps of the kernel read: the storage of A, B and C, B's
+   columns in use, the elements' tables, the work arrays and r. ld is m,
+   the distance between columns of A and of C. */
+struct Traces {
+    const double *a_pr, *c_pr, *b_pr;
+    const mwIndex *b_ir, *b_jc, *b_cols;
+    mwIndex *const *cell_jc, *const *cell_ir;
+    double *const *cell_pr;
+    double *btc_col, *row_val, *r;
+    mwIndex *row_stamp;
+    size_t ld;
+    mwSize m, k, n_b_cols;
+    bool b_full;   /* B stores all m*m entries, each column's rows in order */
+};
 
 /* How far ahead the columns of A are fetched, in values. */
 static const mwSize kFetchAhead = 64;
@@ -340,83 +453,298 @@ static const mwIndex kAheadRows = 4;
 /* Elements of at most this many entries try their rows as their columns. */
 static const mwIndex kFewEntries = 16;
 
-/* The traces element by element: the entries of each D{i} in column order,
-   its nonempty columns found by galloping on its column starts, so that an
-   element costs about its entries, not its m+1 column starts. btc_col holds
-   column btc_q of B'*C, formed again when an element's column is another;
-   row_stamp[p] = q+1 says that row_val[p] holds (A'*B'*C)(p,q). Each r[i]
-   takes its terms in the plain order (columns ascending, then storage
-   order), and a row value is the same sum wherever it is formed. */
-static void traces_by_element(const double *a_pr, const double *c_pr,
-                              const double *b_pr, const mwIndex *b_ir,
-                              const mwIndex *b_jc, const mwIndex *b_cols,
-                              mwSize n_b_cols, bool b_full,
-                              mwIndex *const *cell_jc,
-                              mwIndex *const *cell_ir, double *const *cell_pr,
-                              mwSize m, mwSize k, double *btc_col,
-                              mwIndex *row_stamp, double *row_val, double *r)
+/* Row p's value for the column whose part of B'*C btc_col holds:
+   (A'*B'*C)(p,q) = sum over h of A(b_cols[h],p) * btc_col[h], from +0.0
+   and h ascending. */
+static inline double row_value(const Traces *t, mwIndex p)
 {
-    const size_t mm = (size_t)m;
-    for (mwSize p = 0; p < m; p++)
-        row_stamp[p] = 0;
-    mwSize btc_q = m;   /* no column formed yet */
-    for (mwSize i = 0; i < k; i++) {
-        const mwIndex *jc = cell_jc[i], *ir = cell_ir[i];
-        const double *pr = cell_pr[i];
-        /* the storage of the elements ahead, while these go: entries and
-           first column starts kAhead elements ahead, and the column starts
-           of the rows of a small element half as far ahead, whose rows
-           have arrived by then */
-        if (i + kAhead < k) {
-            PREFETCH(cell_ir[i + kAhead]);
-            PREFETCH(cell_pr[i + kAhead]);
-            PREFETCH(cell_jc[i + kAhead]);
+    const double *a_col = t->a_pr + (size_t)p * t->ld;
+    const mwIndex *b_cols = t->b_cols;
+    const double *btc_col = t->btc_col;
+    const mwSize n_b_cols = t->n_b_cols;
+    double val = 0.0;
+    for (mwSize h = 0; h < n_b_cols; h++)
+        val = a_col[b_cols[h]] * btc_col[h] + val;
+    return val;
+}
+
+/* Column q of B'*C into btc_col. */
+static void form_btc(const Traces *t, mwSize q)
+{
+    btc_column(t->c_pr + (size_t)q * t->ld, t->b_pr, t->b_ir, t->b_jc,
+               t->b_cols, t->n_b_cols, t->b_full, t->btc_col);
+}
+
+/* The storage of the elements ahead of element i, fetched while these
+   go: entries and first column starts kAhead elements ahead, and the
+   column starts of the rows of a small element half as far ahead, whose
+   rows have arrived by then. */
+static void fetch_ahead(const Traces *t, mwSize i)
+{
+    if (i + kAhead < t->k) {
+        PREFETCH(t->cell_ir[i + kAhead]);
+        PREFETCH(t->cell_pr[i + kAhead]);
+        PREFETCH(t->cell_jc[i + kAhead]);
+    }
+    if (i + kAhead / 2 < t->k) {
+        const mwIndex *jn = t->cell_jc[i + kAhead / 2];
+        const mwIndex *in = t->cell_ir[i + kAhead / 2];
+        if (jn[t->m] - jn[0] <= kAheadRows)
+            for (mwIndex x = jn[0]; x < jn[t->m]; x++)
+                PREFETCH(jn + in[x]);
+    }
+}
+
+/* The column of entry e, at or after column q, of an element of few
+   entries (first to last) and, most often, a symmetric pattern: such an
+   element holds entries in the columns of its rows, so the least row at
+   or after q is tried first, at the price of one look at its column
+   starts. */
+static mwSize column_of_few(const mwIndex *jc, const mwIndex *ir,
+                            mwIndex first, mwIndex last, mwSize q, mwSize m,
+                            mwIndex e)
+{
+    mwSize g = m;
+    for (mwIndex x = first; x < last; x++)
+        if ((mwSize)ir[x] >= q && (mwSize)ir[x] < g)
+            g = (mwSize)ir[x];
+    if (g < m && jc[g] <= e && e < jc[g + 1])
+        return g;
+    return column_of(jc, q, m, e);
+}
+
+/* Element i's trace, its entries in column order. *btc_q is the column
+   btc_col holds; row_stamp[p] = q+1 says that row_val[p] holds
+   (A'*B'*C)(p,q). */
+static double element_trace(const Traces *t, mwSize i, mwSize *btc_q)
+{
+    const mwIndex *jc = t->cell_jc[i], *ir = t->cell_ir[i];
+    const double *pr = t->cell_pr[i];
+    const mwSize m = t->m;
+    const mwIndex first = jc[0], last = jc[m];
+    const bool few = last > first && last - first <= kFewEntries;
+    if (few)
+        KERNEL_PATH("brisset: a small element's rows tried as its columns");
+    double s = t->r[i];
+    mwIndex e = first;
+    for (mwSize q = 0; e < last; q++) {
+        q = few ? column_of_few(jc, ir, first, last, q, m, e)
+                : column_of(jc, q, m, e);
+        if (*btc_q != q) {
+            form_btc(t, q);
+            *btc_q = q;
         }
-        if (i + kAhead / 2 < k) {
-            const mwIndex *jn = cell_jc[i + kAhead / 2];
-            const mwIndex *in = cell_ir[i + kAhead / 2];
-            if (jn[m] - jn[0] <= kAheadRows)
-                for (mwIndex x = jn[0]; x < jn[m]; x++)
-                    PREFETCH(jn + in[x]);
-        }
-        const mwIndex first = jc[0], last = jc[m];
-        /* an element of few entries and a symmetric pattern holds entries
-           in the columns of its rows: the least row at or after q is tried
-           first, at the price of one look at its column starts */
-        const bool few = last > first && last - first <= kFewEntries;
-        double s = r[i];
-        mwIndex e = first;
-        for (mwSize q = 0; e < last; q++) {
-            mwSize g = m;
-            if (few)
-                for (mwIndex x = first; x < last; x++)
-                    if ((mwSize)ir[x] >= q && (mwSize)ir[x] < g)
-                        g = (mwSize)ir[x];
-            if (g < m && jc[g] <= e && e < jc[g + 1])
-                q = g;
-            else
-                q = column_of(jc, q, m, e);
-            const mwIndex end = jc[q + 1];
-            if (btc_q != q) {
-                btc_column(c_pr + (size_t)q * mm, b_pr, b_ir, b_jc, b_cols,
-                           n_b_cols, b_full, btc_col);
-                btc_q = q;
+        const mwIndex stamp = (mwIndex)q + 1, end = jc[q + 1];
+        for (; e < end; e++) {
+            const mwIndex p = ir[e];
+            if (t->row_stamp[p] != stamp) {
+                t->row_val[p] = row_value(t, p);
+                t->row_stamp[p] = stamp;
             }
-            const mwIndex stamp = (mwIndex)q + 1;
-            for (; e < end; e++) {
-                const mwIndex p = ir[e];
-                if (row_stamp[p] != stamp) {
-                    const double *a_col = a_pr + (size_t)p * mm;
-                    double val = 0.0;
-                    for (mwSize h = 0; h < n_b_cols; h++)
-                        val = a_col[b_cols[h]] * btc_col[h] + val;
-                    row_val[p] = val;
-                    row_stamp[p] = stamp;
-                }
-                s = row_val[p] * pr[e] + s;
-            }
+            s = t->row_val[p] * pr[e] + s;
         }
-        r[i] = s;
+    }
+    return s;
+}
+
+/* The traces element by element: the entries of each D{i} in column
+   order, its nonempty columns found by galloping on its column starts, so
+   that an element costs about its entries, not its m+1 column starts.
+   Column q of B'*C is formed again whenever an element's column is
+   another. Each r[i] takes its terms in the plain order (columns
+   ascending, then storage order), and a row value is the same sum
+   wherever it is formed. */
+static void traces_by_element(const Traces *t)
+{
+    KERNEL_PATH("brisset: element by element");
+    for (mwSize p = 0; p < t->m; p++)
+        t->row_stamp[p] = 0;
+    mwSize btc_q = t->m;   /* no column formed yet */
+    for (mwSize i = 0; i < t->k; i++) {
+        fetch_ahead(t, i);
+        t->r[i] = element_trace(t, i, &btc_q);
+    }
+}
+
+/* The elements from *next on that hold entries in columns q0..q1-1, at
+   most m of them, into list. Returns how many. */
+static mwSize list_strip(const Traces *t, mwSize q0, mwSize q1, mwSize *next,
+                         mwIndex *list)
+{
+    mwSize n_list = 0, i = *next;
+    for (; i < t->k && n_list < t->m; i++)
+        if (t->cell_jc[i][q0] < t->cell_jc[i][q1])
+            list[n_list++] = (mwIndex)i;
+    *next = i;
+    return n_list;
+}
+
+/* Column q's terms, for the listed elements (every element when list is
+   null). A row value is formed at the first entry of its row in the
+   column, and stamped tick + 1; the column of B'*C at the first entry. */
+static void column_terms(const Traces *t, mwSize q, mwIndex tick,
+                         const mwIndex *list, mwSize n_visit)
+{
+    bool formed = false;
+    for (mwSize v = 0; v < n_visit; v++) {
+        const mwSize i = list ? (mwSize)list[v] : v;
+        const mwIndex *jc = t->cell_jc[i];
+        const mwIndex end = jc[q + 1];
+        mwIndex e = jc[q];
+        if (e == end)
+            continue;
+        if (!formed)
+            form_btc(t, q);
+        formed = true;
+        const mwIndex *ir = t->cell_ir[i];
+        const double *pr = t->cell_pr[i];
+        double s = t->r[i];
+        for (; e < end; e++) {
+            const mwIndex p = ir[e];
+            if (t->row_stamp[p] <= tick) {   /* stale */
+                t->row_val[p] = row_value(t, p);
+                t->row_stamp[p] = tick + 1;
+            }
+            s = t->row_val[p] * pr[e] + s;
+        }
+        t->r[i] = s;
+    }
+}
+
+/* The stale rows of a column whose values are not yet formed, and the
+   entries that wait for them, in the order met. */
+struct Pending {
+    mwIndex rows[kSideBySide];
+    int n_rows;
+    Waiting waiting[kWaiting];
+    int n_waiting;
+};
+
+/* Forms the pending rows' values side by side, then adds the waiting
+   terms to their sums in order. The terms of one element follow each
+   other: its sum is held while they go. */
+static void settle(const Traces *t, Pending *pend)
+{
+    row_values(pend->n_rows, pend->rows, t->a_pr, t->ld, t->b_cols,
+               t->btc_col, t->n_b_cols, t->row_val);
+    const Waiting *waiting = pend->waiting;
+    for (int w = 0; w < pend->n_waiting;) {
+        const mwSize i = waiting[w].i;
+        double s = t->r[i];
+        for (; w < pend->n_waiting && waiting[w].i == i; w++)
+            s = t->row_val[waiting[w].p] * waiting[w].value + s;
+        t->r[i] = s;
+    }
+    pend->n_rows = 0;
+    pend->n_waiting = 0;
+}
+
+/* Element i's entries e..end-1 of the column. An entry whose row is stale
+   waits, and so does every entry after it while any waits; the others
+   are added at once. r[i] is held in s while no entry waits: the first to
+   wait writes it back, since the waiting terms are added to r[i] itself. */
+static void wait_terms(const Traces *t, Pending *pend, mwSize i, mwIndex e,
+                       mwIndex end, mwIndex tick)
+{
+    const mwIndex *ir = t->cell_ir[i];
+    const double *pr = t->cell_pr[i];
+    double s = t->r[i];
+    for (; e < end; e++) {
+        const mwIndex p = ir[e];
+        if (t->row_stamp[p] <= tick) {
+            t->row_stamp[p] = tick + 1;
+            pend->rows[pend->n_rows++] = p;
+        } else if (pend->n_waiting == 0) {
+            s = t->row_val[p] * pr[e] + s;
+            continue;
+        }
+        if (pend->n_waiting == 0)
+            t->r[i] = s;
+        pend->waiting[pend->n_waiting++] = {i, p, pr[e]};
+        if (pend->n_rows == kSideBySide || pend->n_waiting == kWaiting) {
+            settle(t, pend);
+            s = t->r[i];
+        }
+    }
+    if (pend->n_waiting == 0)
+        t->r[i] = s;
+}
+
+/* Column q's terms as column_terms has them, where a row value is a long
+   sum: the stale rows are formed kSideBySide at a time, the entries that
+   need them waiting until then. Each r[i] still takes its terms in
+   storage order. */
+static void column_terms_side_by_side(const Traces *t, mwSize q, mwIndex tick,
+                                      const mwIndex *list, mwSize n_visit)
+{
+    bool formed = false;
+    Pending pend;
+    pend.n_rows = 0;
+    pend.n_waiting = 0;
+    for (mwSize v = 0; v < n_visit; v++) {
+        const mwSize i = list ? (mwSize)list[v] : v;
+        const mwIndex *jc = t->cell_jc[i];
+        if (jc[q] == jc[q + 1])
+            continue;
+        if (!formed)
+            form_btc(t, q);
+        formed = true;
+        wait_terms(t, &pend, i, jc[q], jc[q + 1], tick);
+    }
+    settle(t, &pend);
+}
+
+/* One pass over columns q0..q1-1 for a list of elements, the column
+   count going on from tick; returns the count after them. When the count
+   could pass the largest stamp, every value goes stale first. */
+static mwIndex strip_pass(const Traces *t, mwSize q0, mwSize q1, mwIndex tick,
+                          const mwIndex *list, mwSize n_visit)
+{
+    if (tick > std::numeric_limits<mwIndex>::max() - (mwIndex)(q1 - q0)) {
+        for (mwSize p = 0; p < t->m; p++)
+            t->row_stamp[p] = 0;
+        tick = 0;
+    }
+    const bool side_by_side = t->n_b_cols >= kWaitFrom;
+    for (mwSize q = q0; q < q1; q++, tick++) {
+        if (side_by_side)
+            column_terms_side_by_side(t, q, tick, list, n_visit);
+        else
+            column_terms(t, q, tick, list, n_visit);
+    }
+    return tick;
+}
+
+/* The traces a strip of columns at a time. A strip first lists the
+   elements that hold entries in it, up to m of them at a time (none for a
+   strip one column wide: every element is visited), and each of its
+   columns then visits the listed elements only. Each r[i] sums over the
+   columns of its own element, ascending, and the row values are the same
+   sums wherever they are formed, so a strip may run through its columns
+   once for each list it needs: the sums keep their order. tick counts the
+   columns handled, over all strips and lists: a row value is current when
+   its stamp is tick + 1. */
+static void traces_in_strips(const Traces *t, mwSize width, mwIndex *list)
+{
+    KERNEL_PATH(width > 1 ? "brisset: strips of listed elements"
+                          : "brisset: columns visiting every element");
+    if (t->n_b_cols >= kWaitFrom)
+        KERNEL_PATH("brisset: rows side by side");
+    for (mwSize p = 0; p < t->m; p++)
+        t->row_stamp[p] = 0;
+    mwIndex tick = 0;
+    for (mwSize q0 = 0; q0 < t->m; q0 += width) {
+        const mwSize q1 = t->m - q0 < width ? t->m : q0 + width;
+        if (width == 1) {
+            tick = strip_pass(t, q0, q1, tick, 0, t->k);
+            continue;
+        }
+        for (mwSize next = 0; next < t->k;) {
+            const mwSize n_visit = list_strip(t, q0, q1, &next, list);
+            if (next < t->k)
+                KERNEL_PATH("brisset: a strip listed more than once");
+            tick = strip_pass(t, q0, q1, tick, list, n_visit);
+        }
     }
 }
 
@@ -447,216 +775,52 @@ static bool by_element(mwSize m, mwSize k, double entries, double b_entries,
     return element <= strips;
 }
 
+/* Is B full, every column holding rows 0..m-1 in order (gpp's all-ones
+   matrix)? Reading its row indices once costs m*m steps against the m*m
+   of each column of B'*C; a column's rows are read only once it is known
+   to hold m entries. */
+static bool b_is_full(const TraceWork *w, mwSize m, mwSize n_b_cols)
+{
+    bool full = n_b_cols == m;
+    for (mwSize j = 0; full && j < m; j++) {
+        full = (size_t)(w->b_jc[j + 1] - w->b_jc[j]) == (size_t)m;
+        const mwIndex *ir = w->b_ir + w->b_jc[j];
+        for (mwSize t = 0; full && t < m; t++)
+            full = ir[t] == (mwIndex)t;
+    }
+    return full;
+}
+
 static int compute_trace_vec(const mxArray *A, const mxArray *B,
                              const mxArray *C, const mxArray *D, double *r,
                              mwSize k)
 {
-    char msg[256];
-
     for (mwSize i = 0; i < k; i++)
         r[i] = 0.0;
     const mwSize m = (mwSize)mxGetM(A);
     if (m == 0)
         return 0;
 
-    /* A holds m*m doubles and D k elements, so these byte counts and every
-       offset b + p*m below fit in size_t */
-    const size_t mm = (size_t)m, kk = (size_t)k;
-    mwIndex *b_cols = (mwIndex *)mxMalloc(mm * sizeof(mwIndex));
-    mwIndex *d_cols = (mwIndex *)mxMalloc(mm * sizeof(mwIndex));
-    double *btc_col = (double *)mxMalloc(mm * sizeof(double));
-    mwIndex *row_stamp = (mwIndex *)mxMalloc(mm * sizeof(mwIndex));
-    double *row_val = (double *)mxMalloc(mm * sizeof(double));
-    mwIndex **cell_jc = (mwIndex **)mxMalloc(kk * sizeof(mwIndex *));
-    mwIndex **cell_ir = (mwIndex **)mxMalloc(kk * sizeof(mwIndex *));
-    double **cell_pr = (double **)mxMalloc(kk * sizeof(double *));
-    if (!b_cols || !d_cols || !btc_col || !row_stamp || !row_val ||
-        !cell_jc || !cell_ir || !cell_pr)
-        mexErrMsgTxt("Error: Insufficient memory\n");
+    TraceWork w;
+    double used;   /* columns in use, at most each element's entries */
+    const double entries = take_trace_work(&w, A, B, C, D, m, k, &used);
+    const mwSize n_b_cols = list_b_cols(&w, m);
+    const Traces t = {w.a_pr, w.c_pr, w.b_pr, w.b_ir, w.b_jc, w.b_cols,
+                      w.cell_jc, w.cell_ir, w.cell_pr, w.btc_col, w.row_val,
+                      r, w.row_stamp, (size_t)m, m, k, n_b_cols,
+                      b_is_full(&w, m, n_b_cols)};
+    if (t.b_full)
+        KERNEL_PATH("brisset: full B");
 
-    const double *a_pr = mxGetPr(A);
-    const double *c_pr = mxGetPr(C);
-    const double *b_pr = mxGetPr(B);
-    const mwIndex *b_ir = mxGetIr(B);
-    const mwIndex *b_jc = mxGetJc(B);
-    if (!a_pr || !c_pr || !b_pr || !b_ir || !b_jc)
-        mexErrMsgTxt("Error: Matrices are corrupted?\n");
-
-    double used = 0;   /* columns in use, at most each element's entries */
-    double entries = 0;
-    for (mwSize i = 0; i < k; i++) {
-        const mxArray *E = mxGetCell(D, (mwIndex)i);
-        if (!E) {
-            snprintf(msg, sizeof msg, "Error: %u element of the cell array "
-                     "(4th arg.) is empty.\n", (unsigned)(i + 1));
-            mexErrMsgTxt(msg);
-        }
-        cell_pr[i] = mxGetPr(E);
-        cell_ir[i] = mxGetIr(E);
-        cell_jc[i] = mxGetJc(E);
-        if (!cell_pr[i] || !cell_ir[i] || !cell_jc[i])
-            mexErrMsgTxt("Error: Matrices from the cell array are "
-                         "corrupted?\n");
-        /* counted here, while the host's own work hides the wait for the
-           first and last column starts */
-        const size_t nz = (size_t)(cell_jc[i][m] - cell_jc[i][0]);
-        used += (double)(nz < mm ? nz : mm);
-        entries += (double)nz;
-    }
-
-    mwSize n_b_cols = 0;                 /* the columns of B in use */
-    for (mwSize j = 0; j < m; j++)
-        if (b_jc[j] < b_jc[j + 1])
-            b_cols[n_b_cols++] = (mwIndex)j;
-    /* Is B full, every column holding rows 0..m-1 in order (gpp's
-       all-ones matrix)? Reading its row indices once costs m*m steps
-       against the m*m of each column of B'*C; a column's rows are read
-       only once it is known to hold m entries. */
-    bool b_full = n_b_cols == m;
-    for (mwSize j = 0; b_full && j < m; j++) {
-        b_full = (size_t)(b_jc[j + 1] - b_jc[j]) == mm;
-        const mwIndex *ir = b_ir + b_jc[j];
-        for (mwSize t = 0; b_full && t < m; t++)
-            b_full = ir[t] == (mwIndex)t;
-    }
-
-    /* The columns are taken a strip at a time. A strip first lists in
-       d_cols the elements that hold entries in it, up to m of them at a
-       time, and each of its columns then visits the listed elements only.
-       Each r[i] sums over the columns of its own element, ascending, and
-       the row values are the same sums wherever they are formed, so a
-       strip may run through its columns once for each list it needs: the
-       sums keep their order. */
-    const mwSize width = strip_width(m, used / (double)kk);
-    if (by_element(m, k, entries, (double)(b_jc[m] - b_jc[0]), n_b_cols, width)) {
-        traces_by_element(a_pr, c_pr, b_pr, b_ir, b_jc, b_cols, n_b_cols, b_full,
-                          cell_jc, cell_ir, cell_pr, m, k, btc_col, row_stamp,
-                          row_val, r);
-    } else {
-        const bool listed = width > 1;
-        /* Where a row value is a long sum, the stale rows of a column are
-           formed side by side (row_values): the entries that need them wait
-           in `waiting`, in the order met, until kSideBySide rows are stale
-           or the list is full, and are then added to their sums in that
-           order. An entry whose row value is current is added at once while
-           none waits, so each r[i] still takes its terms in storage order. */
-        const bool wait_rows = n_b_cols >= kWaitFrom;
-
-        for (mwSize p = 0; p < m; p++)
-            row_stamp[p] = 0;
-        /* tick counts the columns handled, over all strips and lists: a row
-           value is current when its stamp is tick + 1 */
-        mwIndex tick = 0;
-        for (mwSize q0 = 0; q0 < m; q0 += width) {
-            const mwSize q1 = m - q0 < width ? m : q0 + width;
-            for (mwSize next = 0; next < k;) {
-                mwSize n_visit = k;   /* every element, unless listed */
-                if (listed) {
-                    n_visit = 0;
-                    for (; next < k && n_visit < m; next++)
-                        if (cell_jc[next][q0] < cell_jc[next][q1])
-                            d_cols[n_visit++] = (mwIndex)next;
-                } else {
-                    next = k;
-                }
-                if (tick > std::numeric_limits<mwIndex>::max() - (mwIndex)width) {
-                    for (mwSize p = 0; p < m; p++)   /* every value goes stale */
-                        row_stamp[p] = 0;
-                    tick = 0;
-                }
-                for (mwSize q = q0; q < q1; q++, tick++) {
-                    /* column q of B'*C, formed at the first entry met there */
-                    bool formed = false;
-                    mwIndex rows[kSideBySide];   /* stale rows, their values not yet formed */
-                    int n_rows = 0;
-                    Waiting waiting[kWaiting];
-                    int n_waiting = 0;
-                    auto settle = [&] {
-                        row_values(n_rows, rows, a_pr, mm, b_cols, btc_col,
-                                   n_b_cols, row_val);
-                        /* the terms of one element follow each other:
-                           its sum is held while they go */
-                        for (int w = 0; w < n_waiting;) {
-                            const mwSize i = waiting[w].i;
-                            double s = r[i];
-                            for (; w < n_waiting && waiting[w].i == i; w++)
-                                s = row_val[waiting[w].p] * waiting[w].value + s;
-                            r[i] = s;
-                        }
-                        n_rows = 0;
-                        n_waiting = 0;
-                    };
-                    for (mwSize v = 0; v < n_visit; v++) {
-                        const mwSize i = listed ? (mwSize)d_cols[v] : v;
-                        const mwIndex *jc = cell_jc[i];
-                        const mwIndex end = jc[q + 1];
-                        mwIndex e = jc[q];
-                        if (e == end)
-                            continue;
-                        if (!formed) {
-                            btc_column(c_pr + (size_t)q * mm, b_pr, b_ir, b_jc,
-                                       b_cols, n_b_cols, b_full, btc_col);
-                            formed = true;
-                        }
-                        const mwIndex *ir = cell_ir[i];
-                        const double *pr = cell_pr[i];
-                        if (!wait_rows) {
-                            double s = r[i];
-                            for (; e < end; e++) {
-                                const mwIndex p = ir[e];
-                                if (row_stamp[p] <= tick) {   /* stale */
-                                    const double *a_col = a_pr + (size_t)p * mm;
-                                    double val = 0.0;
-                                    for (mwSize h = 0; h < n_b_cols; h++)
-                                        val = a_col[b_cols[h]] * btc_col[h] + val;
-                                    row_val[p] = val;
-                                    row_stamp[p] = tick + 1;
-                                }
-                                s = row_val[p] * pr[e] + s;
-                            }
-                            r[i] = s;
-                            continue;
-                        }
-                        /* r[i] is held in s while no entry waits: the
-                           first entry to wait writes it back, since the
-                           waiting terms are added to r[i] itself */
-                        double s = r[i];
-                        for (; e < end; e++) {
-                            const mwIndex p = ir[e];
-                            if (row_stamp[p] <= tick) {
-                                row_stamp[p] = tick + 1;
-                                rows[n_rows++] = p;
-                            } else if (n_waiting == 0) {
-                                s = row_val[p] * pr[e] + s;
-                                continue;
-                            }
-                            if (n_waiting == 0)
-                                r[i] = s;
-                            waiting[n_waiting++] = {i, p, pr[e]};
-                            if (n_rows == kSideBySide || n_waiting == kWaiting) {
-                                settle();
-                                s = r[i];
-                            }
-                        }
-                        if (n_waiting == 0)
-                            r[i] = s;
-                    }
-                    settle();
-                }
-            }
-        }
-    }
+    const mwSize width = strip_width(m, used / (double)k);
+    if (by_element(m, k, entries, (double)(w.b_jc[m] - w.b_jc[0]), n_b_cols,
+                   width))
+        traces_by_element(&t);
+    else   /* d_cols's block holds the lists of elements */
+        traces_in_strips(&t, width, w.d_cols);
     for (mwSize i = 0; i < k; i++)
         r[i] = 2 * r[i];
-
-    mxFree(b_cols);
-    mxFree(d_cols);
-    mxFree(btc_col);
-    mxFree(row_stamp);
-    mxFree(row_val);
-    mxFree(cell_jc);
-    mxFree(cell_ir);
-    mxFree(cell_pr);
+    release_trace_work(&w);
     return 0;
 }
 #endif

@@ -308,6 +308,7 @@ TEST_F(Differential, KovalinElementWithoutStorage)
 TEST_F(Differential, BrissetRandom)
 {
     Data d(21);
+    Paths taken;
     for (int round = 0; round < 60; round++) {
         const size_t m = 1 + d.below(30), k = 1 + d.below(10);
         std::vector<Columns> D;
@@ -316,10 +317,11 @@ TEST_F(Differential, BrissetRandom)
                                   d.chance(0.3)));
         const mxArray *B = standin::sparse(
             m, m, d.columns(m, d.chance(0.5) ? 0.4 : 0.05, true, d.chance(0.3)));
-        Compare(kBrisset, {d.dense(m, true), B, d.dense(m, true), cell_of(D, m)},
-                "round " + std::to_string(round));
+        taken.merge(Compare(kBrisset, {d.dense(m, true), B, d.dense(m, true), cell_of(D, m)},
+                            "round " + std::to_string(round)));
         standin::release_all();
     }
+    ExpectTook(kBrisset, taken, {"brisset: columns visiting every element"});
 }
 
 // Many elements of a few entries each, in columns near each other, so that
@@ -334,12 +336,14 @@ TEST_F(Differential, BrissetManyElementsOfFewEntries)
     D[0] = d.columns(m, 0.3, false, false);
     const mxArray *A = d.dense(m, false), *C = d.dense(m, false);
     const mxArray *DD = cell_of(D, m);
-    Compare(kBrisset, {A, standin::sparse(m, m, d.scattered(m, 2)), C, DD},
-            "B of two entries");
-    Compare(kBrisset, {A, standin::sparse(m, m, d.columns(m, 0.02, true, true)),
-                       C, DD}, "B of a few entries a column");
-    Compare(kBrisset, {A, standin::sparse(m, m, d.columns(m, 0.9, false, false)),
-                       C, DD}, "B nearly dense");
+    Paths taken = Compare(kBrisset, {A, standin::sparse(m, m, d.scattered(m, 2)), C, DD},
+                          "B of two entries");
+    taken.merge(Compare(kBrisset, {A, standin::sparse(m, m, d.columns(m, 0.02, true, true)),
+                                   C, DD}, "B of a few entries a column"));
+    taken.merge(Compare(kBrisset, {A, standin::sparse(m, m, d.columns(m, 0.9, false, false)),
+                                   C, DD}, "B nearly dense"));
+    ExpectTook(kBrisset, taken, {"brisset: strips of listed elements",
+                                 "brisset: rows side by side"});
 }
 
 // Many elements storing some of the same few rows of every column: after
@@ -355,10 +359,11 @@ TEST_F(Differential, BrissetRowsSharedByManyElements)
             for (size_t r = 0, first = d.below(7); r < 7; r++)
                 if (d.chance(0.75))
                     c[j].push_back({(mwIndex)((first + 3 * r) % 7), d.value(true)});
-    Compare(kBrisset, {d.dense(m, true),
-                       standin::sparse(m, m, d.columns(m, 0.5, true, true)),
-                       d.dense(m, true), cell_of(D, m)},
-            "rows of 0..6 in every column of every element");
+    const Paths taken = Compare(kBrisset, {d.dense(m, true),
+                                           standin::sparse(m, m, d.columns(m, 0.5, true, true)),
+                                           d.dense(m, true), cell_of(D, m)},
+                                "rows of 0..6 in every column of every element");
+    ExpectTook(kBrisset, taken, {"brisset: rows side by side"});
 }
 
 // Far more elements holding entries in a strip of columns than there are
@@ -372,10 +377,11 @@ TEST_F(Differential, BrissetMoreElementsInAStripThanColumns)
         c[d.below(6)].push_back({(mwIndex)d.below(m), d.value(true)});
     const mxArray *A = d.dense(m, true), *C = d.dense(m, true);
     const mxArray *DD = cell_of(D, m);
-    Compare(kBrisset, {A, standin::sparse(m, m, d.columns(m, 0.8, true, true)),
-                       C, DD}, "B nearly dense");
-    Compare(kBrisset, {A, standin::sparse(m, m, d.scattered(m, 3)), C, DD},
-            "B of three entries");
+    Paths taken = Compare(kBrisset, {A, standin::sparse(m, m, d.columns(m, 0.8, true, true)),
+                                     C, DD}, "B nearly dense");
+    taken.merge(Compare(kBrisset, {A, standin::sparse(m, m, d.scattered(m, 3)), C, DD},
+                        "B of three entries"));
+    ExpectTook(kBrisset, taken, {"brisset: a strip listed more than once"});
 }
 
 // Far more elements than columns, of one to nine entries each, as the
@@ -385,6 +391,7 @@ TEST_F(Differential, BrissetMoreElementsInAStripThanColumns)
 TEST_F(Differential, BrissetManySmallElements)
 {
     Data d(25);
+    Paths taken;
     for (size_t m : {1u, 2u, 9u, 97u}) {
         const size_t k = 7 * m + 3;
         std::vector<Columns> D(k, Columns(m));
@@ -408,13 +415,16 @@ TEST_F(Differential, BrissetManySmallElements)
         const mxArray *A = d.dense(m, true), *C = d.dense(m, true);
         const mxArray *DD = cell_of(D, m);
         const std::string what = "m " + std::to_string(m);
-        Compare(kBrisset, {A, standin::sparse(m, m, one), C, DD}, what + ", B of one entry");
-        Compare(kBrisset, {A, standin::sparse(m, m, diagonal), C, DD},
-                what + ", B of one entry a column");
-        Compare(kBrisset, {A, standin::sparse(m, m, d.columns(m, 0.9, true, true)), C, DD},
-                what + ", B nearly dense");
+        taken.merge(Compare(kBrisset, {A, standin::sparse(m, m, one), C, DD},
+                            what + ", B of one entry"));
+        taken.merge(Compare(kBrisset, {A, standin::sparse(m, m, diagonal), C, DD},
+                            what + ", B of one entry a column"));
+        taken.merge(Compare(kBrisset, {A, standin::sparse(m, m, d.columns(m, 0.9, true, true)),
+                                       C, DD}, what + ", B nearly dense"));
         standin::release_all();
     }
+    ExpectTook(kBrisset, taken, {"brisset: element by element",
+                                 "brisset: a small element's rows tried as its columns"});
 }
 
 // B storing every entry of every column (gpp's all-ones F{1}), and Bs that
@@ -442,10 +452,14 @@ TEST_F(Differential, BrissetFullB)
         D.resize(1);
         const mxArray *alone = cell_of(D, m), *small = cell_of({d.scattered(m, 2)}, m);
         for (const mxArray *DD : {in_strips, alone, small}) {
-            Compare(kBrisset, {A, standin::sparse(m, m, full), C, DD}, what + ", B full");
-            for (size_t l = m > 1 ? 0 : 2; l < looks.size(); l++)
-                Compare(kBrisset, {A, standin::sparse(m, m, looks[l]), C, DD},
-                        what + ", B that looks full, case " + std::to_string(l));
+            const Paths taken = Compare(kBrisset, {A, standin::sparse(m, m, full), C, DD},
+                                        what + ", B full");
+            ExpectTook(kBrisset, taken, {"brisset: full B"});
+            for (size_t l = m > 1 ? 0 : 2; l < looks.size(); l++) {
+                const Paths looked = Compare(kBrisset, {A, standin::sparse(m, m, looks[l]), C, DD},
+                                             what + ", B that looks full, case " + std::to_string(l));
+                EXPECT_EQ(looked.count("brisset: full B"), 0u) << "case " << l;
+            }
         }
         standin::release_all();
     }
@@ -461,9 +475,11 @@ TEST_F(Differential, ZandrelLongColumns)
         Columns B = d.columns(m, 0.6, false, true), D = d.columns(m, 0.7, false, true);
         for (size_t j = 0; j < m; j += 5)   // every fifth column of B short
             B[j].resize(B[j].size() / 8);
-        Compare(kZandrel, {d.dense(m, false), standin::sparse(m, m, B), d.dense(m, false),
-                           standin::sparse(m, m, D)},
-                "m " + std::to_string(m));
+        const Paths taken = Compare(kZandrel, {d.dense(m, false), standin::sparse(m, m, B),
+                                               d.dense(m, false), standin::sparse(m, m, D)},
+                                    "m " + std::to_string(m));
+        ExpectTook(kZandrel, taken, {"zandrel: columns of D in pairs",
+                                     "zandrel: four slots of B'*C side by side"});
         standin::release_all();
     }
 }
@@ -473,6 +489,7 @@ TEST_F(Differential, ZandrelLongColumns)
 TEST_F(Differential, ZandrelFewColumns)
 {
     Data d(33);
+    Paths taken;
     for (size_t m : {1u, 2u, 300u, 1000u}) {
         std::vector<size_t> spots = {0, m - 1};
         for (int x = 0; x < 3; x++)
@@ -504,13 +521,14 @@ TEST_F(Differential, ZandrelFewColumns)
                         A[r + c * m] = a ? d.uniform() : std::nan("");
                         C[r + c * m] = b_row[r] && !D[c].empty() ? d.uniform() : std::nan("");
                     }
-                Compare(kZandrel, {standin::dense(m, m, A), standin::sparse(m, m, B),
-                                   standin::dense(m, m, C), standin::sparse(m, m, D)},
-                        "m " + std::to_string(m) + ", mask " + std::to_string(mask) +
-                            (lone ? ", D unsymmetric" : ""));
+                taken.merge(Compare(kZandrel, {standin::dense(m, m, A), standin::sparse(m, m, B),
+                                               standin::dense(m, m, C), standin::sparse(m, m, D)},
+                                    "m " + std::to_string(m) + ", mask " + std::to_string(mask) +
+                                        (lone ? ", D unsymmetric" : "")));
                 standin::release_all();
             }
     }
+    ExpectTook(kZandrel, taken, {"zandrel: a long gap passed by galloping"});
 }
 
 TEST_F(Differential, ZandrelRandom)

@@ -77,6 +77,49 @@ void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[])
         mexErrMsgTxt("Error: Insufficient memory\n");
 }
 
+/* The storage of the four inputs and the two work arrays: btc_row holds a
+   row of B'*C at the columns of D in use, which d_nz_cols lists. ld is m,
+   the distance between columns of A and of C. */
+struct Factors {
+    const double *a_pr, *b_pr, *c_pr, *d_pr;
+    const mwIndex *b_ir, *b_jc, *d_ir, *d_jc;
+    double *btc_row;
+    mwIndex *d_nz_cols;
+    size_t ld;
+    mwSize m, n_d_nz_cols;
+};
+
+/* The two work arrays, tested once, then the storage of the inputs. */
+static void take_factors(Factors *f, mwSize m, const mxArray *const in[])
+{
+    /* A holds m*m doubles, so these byte counts and every offset
+       j + k*m fit in size_t */
+    f->m = m;
+    f->ld = (size_t)m;
+    f->n_d_nz_cols = 0;
+    f->btc_row = (double *)mxMalloc(f->ld * sizeof(double));
+    f->d_nz_cols = (mwIndex *)mxMalloc(f->ld * sizeof(mwIndex));
+    if (!f->btc_row || !f->d_nz_cols)
+        mexErrMsgTxt("Error: Insufficient memory\n");
+    f->a_pr = mxGetPr(in[0]);
+    f->b_pr = mxGetPr(in[1]);
+    f->b_ir = mxGetIr(in[1]);
+    f->b_jc = mxGetJc(in[1]);
+    f->c_pr = mxGetPr(in[2]);
+    f->d_pr = mxGetPr(in[3]);
+    f->d_ir = mxGetIr(in[3]);
+    f->d_jc = mxGetJc(in[3]);
+    if (!f->a_pr || !f->b_pr || !f->b_ir || !f->b_jc || !f->c_pr ||
+        !f->d_pr || !f->d_ir || !f->d_jc)
+        mexErrMsgTxt("Error: Matrices are corrupted?\n");
+}
+
+static void release_factors(Factors *f)
+{
+    mxFree(f->btc_row);
+    mxFree(f->d_nz_cols);
+}
+
 #ifdef SDPK_KERNELS
 /* a comparison build takes another kernel with the same interface */
 #include SDPK_KERNELS
@@ -99,6 +142,7 @@ static mwSize next_column(const mwIndex *jc, mwSize k, mwSize m)
     for (int probe = 0; probe < 8; probe++, lo++)
         if (jc[lo + 2] > e)
             return lo + 1;
+    KERNEL_PATH("zandrel: a long gap passed by galloping");
     mwSize hi = m;   /* jc[lo] <= e < jc[hi] */
     for (mwSize step = 1;; step *= 2) {
         hi = m - lo > step ? lo + step : m;
@@ -128,18 +172,19 @@ static mwSize next_column(const mwIndex *jc, mwSize k, mwSize m)
    b_first to b_end): each slot's sum over the column in storage order,
    from +0.0. Returns how many of the n_d_nz_cols slots it filled. Kept
    out of line, so that the loops of short columns keep their registers. */
-static NOINLINE mwSize btc_four(const double *b_pr, const mwIndex *b_ir,
-                                mwIndex b_first, mwIndex b_end,
-                                const double *c_pr, size_t mm,
-                                const mwIndex *d_nz_cols, mwSize n_d_nz_cols,
-                                double *btc_row)
+static NOINLINE mwSize btc_four(const Factors *f, mwIndex b_first,
+                                mwIndex b_end)
 {
+    const double *b_pr = f->b_pr;
+    const mwIndex *b_ir = f->b_ir, *cols = f->d_nz_cols;
+    double *btc_row = f->btc_row;
+    KERNEL_PATH("zandrel: four slots of B'*C side by side");
     mwSize x = 0;
-    for (; x + 4 <= n_d_nz_cols; x += 4) {
-        const double *c0 = c_pr + (size_t)d_nz_cols[x] * mm;
-        const double *c1 = c_pr + (size_t)d_nz_cols[x + 1] * mm;
-        const double *c2 = c_pr + (size_t)d_nz_cols[x + 2] * mm;
-        const double *c3 = c_pr + (size_t)d_nz_cols[x + 3] * mm;
+    for (; x + 4 <= f->n_d_nz_cols; x += 4) {
+        const double *c0 = f->c_pr + (size_t)cols[x] * f->ld;
+        const double *c1 = f->c_pr + (size_t)cols[x + 1] * f->ld;
+        const double *c2 = f->c_pr + (size_t)cols[x + 2] * f->ld;
+        const double *c3 = f->c_pr + (size_t)cols[x + 3] * f->ld;
         double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
         for (mwIndex p = b_first; p < b_end; p++) {
             const double b = b_pr[p];
@@ -149,31 +194,46 @@ static NOINLINE mwSize btc_four(const double *b_pr, const mwIndex *b_ir,
             s2 = s2 + b * c2[r];
             s3 = s3 + b * c3[r];
         }
-        btc_row[d_nz_cols[x]] = s0;
-        btc_row[d_nz_cols[x + 1]] = s1;
-        btc_row[d_nz_cols[x + 2]] = s2;
-        btc_row[d_nz_cols[x + 3]] = s3;
+        btc_row[cols[x]] = s0;
+        btc_row[cols[x + 1]] = s1;
+        btc_row[cols[x + 2]] = s2;
+        btc_row[cols[x + 3]] = s3;
     }
     return x;
 }
 
-/* The terms of column j of B for the columns of D in use, two columns of
-   D side by side, each sum s in storage order from +0.0, and t taking
+/* btc_row(h) = (B'*C)(j,h) for the columns h of D in use, four slots side
+   by side where B's column is long. */
+static void form_btc_row(const Factors *f, mwSize j)
+{
+    const mwIndex b_first = f->b_jc[j], b_end = f->b_jc[j + 1];
+    mwSize x = b_end - b_first >= kWide && f->n_d_nz_cols >= 4
+                   ? btc_four(f, b_first, b_end) : 0;
+    for (; x < f->n_d_nz_cols; x++) {
+        const mwIndex h = f->d_nz_cols[x];
+        const double *c_col = f->c_pr + (size_t)h * f->ld;
+        double s = 0.0;
+        for (mwIndex p = b_first; p < b_end; p++)
+            s = s + f->b_pr[p] * c_col[f->b_ir[p]];
+        f->btc_row[h] = s;
+    }
+}
+
+/* The terms of row j for the columns of D in use, two columns of D side by
+   side, each sum s in storage order from +0.0, and t taking
    (A(j,k) + A(k,j)) * s one at a time, k ascending. Returns the new t,
    and in *taken how many of the n_d_nz_cols columns it took. */
-static NOINLINE double terms_in_pairs(mwSize j, const double *a_pr, size_t mm,
-                                      const double *btc_row,
-                                      const double *d_pr, const mwIndex *d_ir,
-                                      const mwIndex *d_jc,
-                                      const mwIndex *d_nz_cols,
-                                      mwSize n_d_nz_cols, double t,
+static NOINLINE double terms_in_pairs(const Factors *f, mwSize j, double t,
                                       mwSize *taken)
 {
-    const double *a_col = a_pr + (size_t)j * mm;   /* A(k,j) = a_col[k] */
+    const double *a_pr = f->a_pr, *btc_row = f->btc_row, *d_pr = f->d_pr;
+    const mwIndex *d_ir = f->d_ir, *d_jc = f->d_jc, *cols = f->d_nz_cols;
+    const size_t ld = f->ld;
+    const double *a_col = a_pr + (size_t)j * ld;   /* A(k,j) = a_col[k] */
     double sum = t;
     mwSize x = 0;
-    for (; x + 2 <= n_d_nz_cols; x += 2) {
-        const mwIndex k0 = d_nz_cols[x], k1 = d_nz_cols[x + 1];
+    for (; x + 2 <= f->n_d_nz_cols; x += 2) {
+        const mwIndex k0 = cols[x], k1 = cols[x + 1];
         mwIndex p = d_jc[k0], q = d_jc[k1];
         const mwIndex p_end = d_jc[k0 + 1], q_end = d_jc[k1 + 1];
         double s0 = 0.0, s1 = 0.0;
@@ -185,59 +245,70 @@ static NOINLINE double terms_in_pairs(mwSize j, const double *a_pr, size_t mm,
             s0 = s0 + btc_row[d_ir[p]] * d_pr[p];
         for (; q < q_end; q++)
             s1 = s1 + btc_row[d_ir[q]] * d_pr[q];
-        sum = sum + (a_pr[(size_t)j + (size_t)k0 * mm] + a_col[k0]) * s0;
-        sum = sum + (a_pr[(size_t)j + (size_t)k1 * mm] + a_col[k1]) * s1;
+        sum = sum + (a_pr[(size_t)j + (size_t)k0 * ld] + a_col[k0]) * s0;
+        sum = sum + (a_pr[(size_t)j + (size_t)k1 * ld] + a_col[k1]) * s1;
     }
     *taken = x;
     return sum;
 }
 
-static double four_factor_trace(mwSize m, const mxArray *const in[])
+/* t += (A(j,k) + A(k,j)) * (B'*C*D)(j,k), k ascending over the columns of
+   D in use; pairs of columns side by side when pair_d. */
+static double row_terms(const Factors *f, mwSize j, double t, bool pair_d)
 {
-    /* A holds m*m doubles, so these byte counts and every offset
-       j + k*m below fit in size_t */
-    const size_t mm = (size_t)m;
-    double *btc_row = (double *)mxMalloc(mm * sizeof(double));
-    mwIndex *d_nz_cols = (mwIndex *)mxMalloc(mm * sizeof(mwIndex));
-    if (!btc_row || !d_nz_cols)
-        mexErrMsgTxt("Error: Insufficient memory\n");
-    const double *a_pr = mxGetPr(in[0]);
-    const double *b_pr = mxGetPr(in[1]);
-    const mwIndex *b_ir = mxGetIr(in[1]);
-    const mwIndex *b_jc = mxGetJc(in[1]);
-    const double *c_pr = mxGetPr(in[2]);
-    const double *d_pr = mxGetPr(in[3]);
-    const mwIndex *d_ir = mxGetIr(in[3]);
-    const mwIndex *d_jc = mxGetJc(in[3]);
-    if (!a_pr || !b_pr || !b_ir || !b_jc || !c_pr || !d_pr || !d_ir ||
-        !d_jc)
-        mexErrMsgTxt("Error: Matrices are corrupted?\n");
+    const double *a_col = f->a_pr + (size_t)j * f->ld;   /* A(k,j) = a_col[k] */
+    mwSize x = 0;
+    if (pair_d)
+        t = terms_in_pairs(f, j, t, &x);
+    for (; x < f->n_d_nz_cols; x++) {
+        const mwIndex k = f->d_nz_cols[x];
+        double s = 0.0;
+        for (mwIndex p = f->d_jc[k]; p < f->d_jc[k + 1]; p++)
+            s = s + f->btc_row[f->d_ir[p]] * f->d_pr[p];
+        t = t + (f->a_pr[(size_t)j + (size_t)k * f->ld] + a_col[k]) * s;
+    }
+    return t;
+}
 
-    /* slots that an unsymmetric pattern of D reads unwritten are 0: the
-       slots at D's rows, or all m when D stores more entries than that */
-    const mwIndex d_end = d_jc[m];
-    if (d_end - d_jc[0] < (mwIndex)m)
+/* The columns of D that hold entries, into d_nz_cols; and zeros in the
+   slots of btc_row that an unsymmetric pattern of D reads unwritten: the
+   slots at D's rows, or all m when D stores more entries than that. */
+static void list_d_cols(Factors *f)
+{
+    const mwIndex *d_jc = f->d_jc, d_end = d_jc[f->m];
+    if (d_end - d_jc[0] < (mwIndex)f->m)
         for (mwIndex p = d_jc[0]; p < d_end; p++)
-            btc_row[d_ir[p]] = 0.0;
+            f->btc_row[f->d_ir[p]] = 0.0;
     else
-        memset(btc_row, 0, mm * sizeof(double));
-
-    mwSize n_d_nz_cols = 0;
-    for (mwSize k = 0; k < m; k++) {
+        memset(f->btc_row, 0, f->ld * sizeof(double));
+    mwSize n = 0;
+    for (mwSize k = 0; k < f->m; k++) {
         if (d_jc[k] == d_jc[k + 1]) {   /* a gap: the next column in use */
             if (d_jc[k] == d_end)
                 break;
-            k = next_column(d_jc, k, m);
+            k = next_column(d_jc, k, f->m);
         }
-        d_nz_cols[n_d_nz_cols++] = k;
+        f->d_nz_cols[n++] = k;
     }
+    f->n_d_nz_cols = n;
+}
+
+static double four_factor_trace(mwSize m, const mxArray *const in[])
+{
+    Factors f;
+    take_factors(&f, m, in);
+    list_d_cols(&f);
 
     /* Independent sums are formed side by side, each in its own order:
        four slots of btc_row over the entries of B's column, and two sums
        s over two columns of D. t still takes its terms one at a time. On
        columns of a few entries that costs more than it saves: there the
        sums are formed one by one. */
-    const bool pair_d = (d_end - d_jc[0]) / kWide >= (mwIndex)n_d_nz_cols;
+    const mwIndex d_entries = f.d_jc[m] - f.d_jc[0];
+    const bool pair_d = d_entries / kWide >= (mwIndex)f.n_d_nz_cols;
+    if (pair_d)
+        KERNEL_PATH("zandrel: columns of D in pairs");
+    const mwIndex *b_jc = f.b_jc;
     double t = 0.0;
     for (mwSize j = 0; j < m; j++) {
         if (b_jc[j] == b_jc[j + 1]) {
@@ -245,36 +316,10 @@ static double four_factor_trace(mwSize m, const mxArray *const in[])
                 break;
             j = next_column(b_jc, j, m);
         }
-        const mwIndex b_first = b_jc[j], b_end = b_jc[j + 1];
-        /* btc_row(h) = (B'*C)(j,h) for the columns h of D in use */
-        mwSize x = b_end - b_first >= kWide && n_d_nz_cols >= 4
-                       ? btc_four(b_pr, b_ir, b_first, b_end, c_pr, mm,
-                                  d_nz_cols, n_d_nz_cols, btc_row)
-                       : 0;
-        for (; x < n_d_nz_cols; x++) {
-            const mwIndex h = d_nz_cols[x];
-            const double *c_col = c_pr + (size_t)h * mm;
-            double s = 0.0;
-            for (mwIndex p = b_first; p < b_end; p++)
-                s = s + b_pr[p] * c_col[b_ir[p]];
-            btc_row[h] = s;
-        }
-        /* t += (A(j,k) + A(k,j)) * (B'*C*D)(j,k), k ascending */
-        const double *a_col = a_pr + (size_t)j * mm;   /* A(k,j) = a_col[k] */
-        x = 0;
-        if (pair_d)
-            t = terms_in_pairs(j, a_pr, mm, btc_row, d_pr, d_ir, d_jc,
-                               d_nz_cols, n_d_nz_cols, t, &x);
-        for (; x < n_d_nz_cols; x++) {
-            const mwIndex k = d_nz_cols[x];
-            double s = 0.0;
-            for (mwIndex p = d_jc[k]; p < d_jc[k + 1]; p++)
-                s = s + btc_row[d_ir[p]] * d_pr[p];
-            t = t + (a_pr[(size_t)j + (size_t)k * mm] + a_col[k]) * s;
-        }
+        form_btc_row(&f, j);
+        t = row_terms(&f, j, t, pair_d);
     }
-    mxFree(btc_row);
-    mxFree(d_nz_cols);
+    release_factors(&f);
     return t;
 }
 #endif
