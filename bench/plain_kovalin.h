@@ -17,15 +17,7 @@ static int sumAsDense(mwSize m, mwSize n, const double *x, const mxArray *A,
         const mxArray *E = mxGetCell(A, (mwIndex)i);
         const double *pr = mxGetPr(E);
         if (mxIsSparse(E)) {
-            const mwIndex *ir = mxGetIr(E), *jc = mxGetJc(E);
-            if (!pr || !ir || !jc)
-                mexErrMsgTxt("Error: Sparse matrix from the cell array is "
-                             "corrupted?\n");
-            for (mwSize c = 0; c < m; c++) {
-                double *col = result + (size_t)c * (size_t)m;
-                for (mwIndex k = jc[c]; k < jc[c + 1]; k++)
-                    col[ir[k]] = w * pr[k] + col[ir[k]];
-            }
+            addSparseTerm(m, w, E, result);
         } else {
             if (!pr)
                 mexErrMsgTxt("Error: Dense matrix from the cell array is "

@@ -203,6 +203,22 @@ static mwSize boundEstimate(nzInt nzEstimate, mwSize totalCapacity, mwSize m,
     return estimate > need ? need : estimate;
 }
 
+/* result += w*E for a sparse element E, column by column: the plain loop,
+   which both dense kernels take. */
+static void addSparseTerm(mwSize m, double w, const mxArray *E, double *result)
+{
+    const double *pr = mxGetPr(E);
+    const mwIndex *ir = mxGetIr(E), *jc = mxGetJc(E);
+    if (!pr || !ir || !jc)
+        mexErrMsgTxt("Error: Sparse matrix from the cell array is "
+                     "corrupted?\n");
+    for (mwSize c = 0; c < m; c++) {
+        double *col = result + (size_t)c * (size_t)m;
+        for (mwIndex k = jc[c]; k < jc[c + 1]; k++)
+            col[ir[k]] = w * pr[k] + col[ir[k]];
+    }
+}
+
 /* The sparse sum's work storage, as both its kernels use it, and the
    counters of the gathered lists: workJc, workIr and workPr hold the
    gathered columns, rowStamp and rowSum a slot per row, and cellJc, cellIr
@@ -366,21 +382,6 @@ static void addDenseTerms(size_t entries, int count, const double *w,
         break;
     default:
         break;
-    }
-}
-
-/* result += w*E for a sparse element E, column by column. */
-static void addSparseTerm(mwSize m, double w, const mxArray *E, double *result)
-{
-    const double *pr = mxGetPr(E);
-    const mwIndex *ir = mxGetIr(E), *jc = mxGetJc(E);
-    if (!pr || !ir || !jc)
-        mexErrMsgTxt("Error: Sparse matrix from the cell array is "
-                     "corrupted?\n");
-    for (mwSize c = 0; c < m; c++) {
-        double *col = result + (size_t)c * (size_t)m;
-        for (mwIndex k = jc[c]; k < jc[c + 1]; k++)
-            col[ir[k]] = w * pr[k] + col[ir[k]];
     }
 }
 
