@@ -17,7 +17,7 @@ static int sumAsDense(mwSize m, mwSize n, const double *x, const mxArray *A,
         const mxArray *E = mxGetCell(A, (mwIndex)i);
         const double *pr = mxGetPr(E);
         if (mxIsSparse(E)) {
-            addSparseTerm(m, w, E, result);
+            addSparseTerm(m, w, E, pr, result);
         } else {
             if (!pr)
                 mexErrMsgTxt("Error: Dense matrix from the cell array is "

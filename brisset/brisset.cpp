@@ -222,11 +222,15 @@ static void release_trace_work(TraceWork *w)
 #if defined(__GNUC__)
 /* A hint to the memory system: the data at p will be read soon. */
 #define PREFETCH(p) __builtin_prefetch(p)
+/* A routine of hints alone has, to GCC, no effect: called, it is dropped,
+   so it is inlined from the start. */
+#define HINTS __attribute__((always_inline)) inline
 /* The loop that follows is unrolled whole, so that its arrays of a fixed
    length live in registers. */
 #define UNROLLED _Pragma("GCC unroll 8")
 #else
 #define PREFETCH(p) ((void)0)
+#define HINTS inline
 #define UNROLLED
 #endif
 
@@ -453,15 +457,12 @@ static const mwIndex kAheadRows = 4;
 /* Elements of at most this many entries try their rows as their columns. */
 static const mwIndex kFewEntries = 16;
 
-/* Row p's value for the column whose part of B'*C btc_col holds:
-   (A'*B'*C)(p,q) = sum over h of A(b_cols[h],p) * btc_col[h], from +0.0
-   and h ascending. */
-static inline double row_value(const Traces *t, mwIndex p)
+/* A row value for the column whose part of B'*C btc_col holds, a_col
+   being column p of A: (A'*B'*C)(p,q) = sum over h of A(b_cols[h],p) *
+   btc_col[h], from +0.0 and h ascending. */
+static inline double row_value(const double *a_col, const mwIndex *b_cols,
+                               const double *btc_col, mwSize n_b_cols)
 {
-    const double *a_col = t->a_pr + (size_t)p * t->ld;
-    const mwIndex *b_cols = t->b_cols;
-    const double *btc_col = t->btc_col;
-    const mwSize n_b_cols = t->n_b_cols;
     double val = 0.0;
     for (mwSize h = 0; h < n_b_cols; h++)
         val = a_col[b_cols[h]] * btc_col[h] + val;
@@ -479,7 +480,7 @@ static void form_btc(const Traces *t, mwSize q)
    go: entries and first column starts kAhead elements ahead, and the
    column starts of the rows of a small element half as far ahead, whose
    rows have arrived by then. */
-static void fetch_ahead(const Traces *t, mwSize i)
+static HINTS void fetch_ahead(const Traces *t, mwSize i)
 {
     if (i + kAhead < t->k) {
         PREFETCH(t->cell_ir[i + kAhead]);
@@ -495,32 +496,34 @@ static void fetch_ahead(const Traces *t, mwSize i)
     }
 }
 
-/* The column of entry e, at or after column q, of an element of few
-   entries (first to last) and, most often, a symmetric pattern: such an
-   element holds entries in the columns of its rows, so the least row at
-   or after q is tried first, at the price of one look at its column
-   starts. */
-static mwSize column_of_few(const mwIndex *jc, const mwIndex *ir,
-                            mwIndex first, mwIndex last, mwSize q, mwSize m,
-                            mwIndex e)
+/* An element of few entries (first to last) and, most often, a symmetric
+   pattern holds entries in the columns of its rows: the least row at or
+   after column q is the column tried first for its next entry, at the
+   price of one look at its column starts. m when there is none. */
+static mwSize least_row_from(const mwIndex *ir, mwIndex first, mwIndex last,
+                             mwSize q, mwSize m)
 {
     mwSize g = m;
     for (mwIndex x = first; x < last; x++)
         if ((mwSize)ir[x] >= q && (mwSize)ir[x] < g)
             g = (mwSize)ir[x];
-    if (g < m && jc[g] <= e && e < jc[g + 1])
-        return g;
-    return column_of(jc, q, m, e);
+    return g;
 }
 
 /* Element i's trace, its entries in column order. *btc_q is the column
    btc_col holds; row_stamp[p] = q+1 says that row_val[p] holds
    (A'*B'*C)(p,q). */
-static double element_trace(const Traces *t, mwSize i, mwSize *btc_q)
+static inline double element_trace(const Traces *t, mwSize i, mwSize *btc_q)
 {
     const mwIndex *jc = t->cell_jc[i], *ir = t->cell_ir[i];
     const double *pr = t->cell_pr[i];
-    const mwSize m = t->m;
+    mwIndex *row_stamp = t->row_stamp;
+    double *row_val = t->row_val;
+    const double *a_pr = t->a_pr, *btc_col = t->btc_col;
+    const mwIndex *b_cols = t->b_cols;
+    const size_t ld = t->ld;
+    const mwSize m = t->m, n_b_cols = t->n_b_cols;
+    mwSize formed = *btc_q;
     const mwIndex first = jc[0], last = jc[m];
     const bool few = last > first && last - first <= kFewEntries;
     if (few)
@@ -528,22 +531,24 @@ static double element_trace(const Traces *t, mwSize i, mwSize *btc_q)
     double s = t->r[i];
     mwIndex e = first;
     for (mwSize q = 0; e < last; q++) {
-        q = few ? column_of_few(jc, ir, first, last, q, m, e)
-                : column_of(jc, q, m, e);
-        if (*btc_q != q) {
+        const mwSize g = few ? least_row_from(ir, first, last, q, m) : m;
+        q = g < m && jc[g] <= e && e < jc[g + 1] ? g : column_of(jc, q, m, e);
+        if (formed != q) {
             form_btc(t, q);
-            *btc_q = q;
+            formed = q;
         }
         const mwIndex stamp = (mwIndex)q + 1, end = jc[q + 1];
         for (; e < end; e++) {
             const mwIndex p = ir[e];
-            if (t->row_stamp[p] != stamp) {
-                t->row_val[p] = row_value(t, p);
-                t->row_stamp[p] = stamp;
+            if (row_stamp[p] != stamp) {
+                row_val[p] = row_value(a_pr + (size_t)p * ld, b_cols, btc_col,
+                                       n_b_cols);
+                row_stamp[p] = stamp;
             }
-            s = t->row_val[p] * pr[e] + s;
+            s = row_val[p] * pr[e] + s;
         }
     }
+    *btc_q = formed;
     return s;
 }
 
@@ -579,6 +584,31 @@ static mwSize list_strip(const Traces *t, mwSize q0, mwSize q1, mwSize *next,
     return n_list;
 }
 
+/* r[i] with element i's entries e..end-1 of a column added, a row value
+   formed at the first entry of its row in the column and stamped
+   tick + 1. */
+static inline double column_part(const Traces *t, mwSize i, mwIndex e,
+                                 mwIndex end, mwIndex tick)
+{
+    const mwIndex *ir = t->cell_ir[i], *b_cols = t->b_cols;
+    const double *pr = t->cell_pr[i], *a_pr = t->a_pr, *btc_col = t->btc_col;
+    mwIndex *row_stamp = t->row_stamp;
+    double *row_val = t->row_val;
+    const size_t ld = t->ld;
+    const mwSize n_b_cols = t->n_b_cols;
+    double s = t->r[i];
+    for (; e < end; e++) {
+        const mwIndex p = ir[e];
+        if (row_stamp[p] <= tick) {   /* stale */
+            row_val[p] = row_value(a_pr + (size_t)p * ld, b_cols, btc_col,
+                                   n_b_cols);
+            row_stamp[p] = tick + 1;
+        }
+        s = row_val[p] * pr[e] + s;
+    }
+    return s;
+}
+
 /* Column q's terms, for the listed elements (every element when list is
    null). A row value is formed at the first entry of its row in the
    column, and stamped tick + 1; the column of B'*C at the first entry. */
@@ -596,18 +626,7 @@ static void column_terms(const Traces *t, mwSize q, mwIndex tick,
         if (!formed)
             form_btc(t, q);
         formed = true;
-        const mwIndex *ir = t->cell_ir[i];
-        const double *pr = t->cell_pr[i];
-        double s = t->r[i];
-        for (; e < end; e++) {
-            const mwIndex p = ir[e];
-            if (t->row_stamp[p] <= tick) {   /* stale */
-                t->row_val[p] = row_value(t, p);
-                t->row_stamp[p] = tick + 1;
-            }
-            s = t->row_val[p] * pr[e] + s;
-        }
-        t->r[i] = s;
+        t->r[i] = column_part(t, i, e, end, tick);
     }
 }
 

@@ -60,11 +60,12 @@ void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[])
     }
 
     const double *x = mxGetPr(X);
-    if (!x || (mxIsSparse(X) && (!mxGetIr(X) || !mxGetJc(X))))
+    const bool xSparse = mxIsSparse(X);
+    if (!x || (xSparse && (!mxGetIr(X) || !mxGetJc(X))))
         mexErrMsgTxt("First argument is corrupted?\n");
     mwSize totalCapacity = 0;
     const mwSize m = checkElements(A, n, &nzEstimate, &totalCapacity);
-    double *weights = mxIsSparse(X) ? readWeights(X, n) : 0;
+    double *weights = xSparse ? readWeights(X, n) : 0;
     if (weights)
         x = weights;
 
@@ -203,11 +204,14 @@ static mwSize boundEstimate(nzInt nzEstimate, mwSize totalCapacity, mwSize m,
     return estimate > need ? need : estimate;
 }
 
-/* result += w*E for a sparse element E, column by column: the plain loop,
-   which both dense kernels take. */
-static void addSparseTerm(mwSize m, double w, const mxArray *E, double *result)
+/* result += w*E for a sparse element E of values pr, column by column:
+   the plain loop, which both dense kernels take. */
+#if defined(__GNUC__)
+__attribute__((noinline))   /* inlined, GCC makes its loop slower */
+#endif
+static void addSparseTerm(mwSize m, double w, const mxArray *E,
+                          const double *pr, double *result)
 {
-    const double *pr = mxGetPr(E);
     const mwIndex *ir = mxGetIr(E), *jc = mxGetJc(E);
     if (!pr || !ir || !jc)
         mexErrMsgTxt("Error: Sparse matrix from the cell array is "
@@ -405,16 +409,18 @@ static int sumAsDense(mwSize m, mwSize n, const double *x, const mxArray *A,
             continue;
         const mxArray *E = mxGetCell(A, (mwIndex)i);
         const double *pr = mxGetPr(E);
-        if (!mxIsSparse(E) && pr) {
+        const bool sparse = mxIsSparse(E);
+        if (!sparse && pr) {
             waitingW[nWaiting] = w;
             waiting[nWaiting++] = pr;
             if (nWaiting < 4)
                 continue;
         }
-        addDenseTerms(entries, nWaiting, waitingW, waiting, result);
+        if (nWaiting)
+            addDenseTerms(entries, nWaiting, waitingW, waiting, result);
         nWaiting = 0;
-        if (mxIsSparse(E))
-            addSparseTerm(m, w, E, result);
+        if (sparse)
+            addSparseTerm(m, w, E, pr, result);
         else if (!pr)
             mexErrMsgTxt("Error: Dense matrix from the cell array is "
                          "corrupted?\n");
