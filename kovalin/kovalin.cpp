@@ -206,9 +206,6 @@ static mwSize boundEstimate(nzInt nzEstimate, mwSize totalCapacity, mwSize m,
 
 /* result += w*E for a sparse element E of values pr, column by column:
    the plain loop, which both dense kernels take. */
-#if defined(__GNUC__)
-__attribute__((noinline))   /* inlined, GCC makes its loop slower */
-#endif
 static void addSparseTerm(mwSize m, double w, const mxArray *E,
                           const double *pr, double *result)
 {
@@ -413,15 +410,19 @@ static int sumAsDense(mwSize m, mwSize n, const double *x, const mxArray *A,
         if (!sparse && pr) {
             waitingW[nWaiting] = w;
             waiting[nWaiting++] = pr;
-            if (nWaiting < 4)
-                continue;
+            if (nWaiting == 4) {
+                addDenseTerms(entries, nWaiting, waitingW, waiting, result);
+                nWaiting = 0;
+            }
+            continue;
         }
-        if (nWaiting)
+        if (nWaiting) {
             addDenseTerms(entries, nWaiting, waitingW, waiting, result);
-        nWaiting = 0;
+            nWaiting = 0;
+        }
         if (sparse)
             addSparseTerm(m, w, E, pr, result);
-        else if (!pr)
+        else
             mexErrMsgTxt("Error: Dense matrix from the cell array is "
                          "corrupted?\n");
     }
