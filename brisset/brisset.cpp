@@ -247,6 +247,7 @@ struct Traces {
     size_t ld;
     mwSize m, k, n_b_cols;
     bool b_full;   /* B stores all m*m entries, each column's rows in order */
+    bool side_by_side;   /* the strips form stale rows kSideBySide at a time */
 };
 
 /* How far ahead the columns of A are fetched, in values. */
@@ -724,9 +725,8 @@ static mwIndex strip_pass(const Traces *t, mwSize q0, mwSize q1, mwIndex tick,
             t->row_stamp[p] = 0;
         tick = 0;
     }
-    const bool side_by_side = t->n_b_cols >= kWaitFrom;
     for (mwSize q = q0; q < q1; q++, tick++) {
-        if (side_by_side)
+        if (t->side_by_side)
             column_terms_side_by_side(t, q, tick, list, n_visit);
         else
             column_terms(t, q, tick, list, n_visit);
@@ -747,7 +747,7 @@ static void traces_in_strips(const Traces *t, mwSize width, mwIndex *list)
 {
     KERNEL_PATH(width > 1 ? "brisset: strips of listed elements"
                           : "brisset: columns visiting every element");
-    if (t->n_b_cols >= kWaitFrom)
+    if (t->side_by_side)
         KERNEL_PATH("brisset: rows side by side");
     for (mwSize p = 0; p < t->m; p++)
         t->row_stamp[p] = 0;
@@ -827,7 +827,7 @@ static int compute_trace_vec(const mxArray *A, const mxArray *B,
     const Traces t = {w.a_pr, w.c_pr, w.b_pr, w.b_ir, w.b_jc, w.b_cols,
                       w.cell_jc, w.cell_ir, w.cell_pr, w.btc_col, w.row_val,
                       r, w.row_stamp, (size_t)m, m, k, n_b_cols,
-                      b_is_full(&w, m, n_b_cols)};
+                      b_is_full(&w, m, n_b_cols), n_b_cols >= kWaitFrom};
     if (t.b_full)
         KERNEL_PATH("brisset: full B");
 
