@@ -37,15 +37,11 @@ static int sumAsSparse(mwSize m, mwSize n, mwSize nzEstimate, const double *x,
     takeSparseWork(&w, m, n, nzEstimate, A);
 
     /* gather column k of the sum: its rows in the order first met */
-    mwIndex *workIr = w.workIr, *rowStamp = w.rowStamp;
+    mwIndex *rowStamp = w.rowStamp;
     double *rowSum = w.rowSum;
-    w.workJc[0] = 0;
-    for (mwSize r = 0; r < m; r++)
-        rowStamp[r] = 0;
     for (mwSize k = 0; k < m; k++) {
         makeRoom(&w, m, k);
-        workIr = w.workIr;
-        mwIndex nz = w.nz;
+        mwIndex *workIr = w.workIr, nz = w.nz;
         for (mwSize l = 0; l < n; l++) {
             const double wt = x[l];
             if (wt == 0.0)

@@ -234,16 +234,12 @@ static void release_trace_work(TraceWork *w)
 #define UNROLLED
 #endif
 
-/* What the steps of the kernel read: the storage of A, B and C, B's
-   columns in use, the elements' tables, the work arrays and r. ld is m,
-   the distance between columns of A and of C. */
+/* What the steps of the kernel read: the work storage and the storage of
+   A, B and C (w), r, B's columns in use, and the choices made once a call.
+   ld is m, the distance between columns of A and of C. */
 struct Traces {
-    const double *a_pr, *c_pr, *b_pr;
-    const mwIndex *b_ir, *b_jc, *b_cols;
-    mwIndex *const *cell_jc, *const *cell_ir;
-    double *const *cell_pr;
-    double *btc_col, *row_val, *r;
-    mwIndex *row_stamp;
+    TraceWork w;
+    double *r;
     size_t ld;
     mwSize m, k, n_b_cols;
     bool b_full;   /* B stores all m*m entries, each column's rows in order */
@@ -473,8 +469,8 @@ static inline double row_value(const double *a_col, const mwIndex *b_cols,
 /* Column q of B'*C into btc_col. */
 static void form_btc(const Traces *t, mwSize q)
 {
-    btc_column(t->c_pr + (size_t)q * t->ld, t->b_pr, t->b_ir, t->b_jc,
-               t->b_cols, t->n_b_cols, t->b_full, t->btc_col);
+    btc_column(t->w.c_pr + (size_t)q * t->ld, t->w.b_pr, t->w.b_ir, t->w.b_jc,
+               t->w.b_cols, t->n_b_cols, t->b_full, t->w.btc_col);
 }
 
 /* The storage of the elements ahead of element i, fetched while these
@@ -484,13 +480,13 @@ static void form_btc(const Traces *t, mwSize q)
 static HINTS void fetch_ahead(const Traces *t, mwSize i)
 {
     if (i + kAhead < t->k) {
-        PREFETCH(t->cell_ir[i + kAhead]);
-        PREFETCH(t->cell_pr[i + kAhead]);
-        PREFETCH(t->cell_jc[i + kAhead]);
+        PREFETCH(t->w.cell_ir[i + kAhead]);
+        PREFETCH(t->w.cell_pr[i + kAhead]);
+        PREFETCH(t->w.cell_jc[i + kAhead]);
     }
     if (i + kAhead / 2 < t->k) {
-        const mwIndex *jn = t->cell_jc[i + kAhead / 2];
-        const mwIndex *in = t->cell_ir[i + kAhead / 2];
+        const mwIndex *jn = t->w.cell_jc[i + kAhead / 2];
+        const mwIndex *in = t->w.cell_ir[i + kAhead / 2];
         if (jn[t->m] - jn[0] <= kAheadRows)
             for (mwIndex x = jn[0]; x < jn[t->m]; x++)
                 PREFETCH(jn + in[x]);
@@ -516,12 +512,12 @@ static mwSize least_row_from(const mwIndex *ir, mwIndex first, mwIndex last,
    (A'*B'*C)(p,q). */
 static inline double element_trace(const Traces *t, mwSize i, mwSize *btc_q)
 {
-    const mwIndex *jc = t->cell_jc[i], *ir = t->cell_ir[i];
-    const double *pr = t->cell_pr[i];
-    mwIndex *row_stamp = t->row_stamp;
-    double *row_val = t->row_val;
-    const double *a_pr = t->a_pr, *btc_col = t->btc_col;
-    const mwIndex *b_cols = t->b_cols;
+    const mwIndex *jc = t->w.cell_jc[i], *ir = t->w.cell_ir[i];
+    const double *pr = t->w.cell_pr[i];
+    mwIndex *row_stamp = t->w.row_stamp;
+    double *row_val = t->w.row_val;
+    const double *a_pr = t->w.a_pr, *btc_col = t->w.btc_col;
+    const mwIndex *b_cols = t->w.b_cols;
     const size_t ld = t->ld;
     const mwSize m = t->m, n_b_cols = t->n_b_cols;
     mwSize formed = *btc_q;
@@ -564,7 +560,7 @@ static void traces_by_element(const Traces *t)
 {
     KERNEL_PATH("brisset: element by element");
     for (mwSize p = 0; p < t->m; p++)
-        t->row_stamp[p] = 0;
+        t->w.row_stamp[p] = 0;
     mwSize btc_q = t->m;   /* no column formed yet */
     for (mwSize i = 0; i < t->k; i++) {
         fetch_ahead(t, i);
@@ -579,7 +575,7 @@ static mwSize list_strip(const Traces *t, mwSize q0, mwSize q1, mwSize *next,
 {
     mwSize n_list = 0, i = *next;
     for (; i < t->k && n_list < t->m; i++)
-        if (t->cell_jc[i][q0] < t->cell_jc[i][q1])
+        if (t->w.cell_jc[i][q0] < t->w.cell_jc[i][q1])
             list[n_list++] = (mwIndex)i;
     *next = i;
     return n_list;
@@ -591,10 +587,10 @@ static mwSize list_strip(const Traces *t, mwSize q0, mwSize q1, mwSize *next,
 static inline double column_part(const Traces *t, mwSize i, mwIndex e,
                                  mwIndex end, mwIndex tick)
 {
-    const mwIndex *ir = t->cell_ir[i], *b_cols = t->b_cols;
-    const double *pr = t->cell_pr[i], *a_pr = t->a_pr, *btc_col = t->btc_col;
-    mwIndex *row_stamp = t->row_stamp;
-    double *row_val = t->row_val;
+    const mwIndex *ir = t->w.cell_ir[i], *b_cols = t->w.b_cols;
+    const double *pr = t->w.cell_pr[i], *a_pr = t->w.a_pr, *btc_col = t->w.btc_col;
+    mwIndex *row_stamp = t->w.row_stamp;
+    double *row_val = t->w.row_val;
     const size_t ld = t->ld;
     const mwSize n_b_cols = t->n_b_cols;
     double s = t->r[i];
@@ -619,7 +615,7 @@ static void column_terms(const Traces *t, mwSize q, mwIndex tick,
     bool formed = false;
     for (mwSize v = 0; v < n_visit; v++) {
         const mwSize i = list ? (mwSize)list[v] : v;
-        const mwIndex *jc = t->cell_jc[i];
+        const mwIndex *jc = t->w.cell_jc[i];
         const mwIndex end = jc[q + 1];
         mwIndex e = jc[q];
         if (e == end)
@@ -645,14 +641,14 @@ struct Pending {
    other: its sum is held while they go. */
 static void settle(const Traces *t, Pending *pend)
 {
-    row_values(pend->n_rows, pend->rows, t->a_pr, t->ld, t->b_cols,
-               t->btc_col, t->n_b_cols, t->row_val);
+    row_values(pend->n_rows, pend->rows, t->w.a_pr, t->ld, t->w.b_cols,
+               t->w.btc_col, t->n_b_cols, t->w.row_val);
     const Waiting *waiting = pend->waiting;
     for (int w = 0; w < pend->n_waiting;) {
         const mwSize i = waiting[w].i;
         double s = t->r[i];
         for (; w < pend->n_waiting && waiting[w].i == i; w++)
-            s = t->row_val[waiting[w].p] * waiting[w].value + s;
+            s = t->w.row_val[waiting[w].p] * waiting[w].value + s;
         t->r[i] = s;
     }
     pend->n_rows = 0;
@@ -666,16 +662,16 @@ static void settle(const Traces *t, Pending *pend)
 static void wait_terms(const Traces *t, Pending *pend, mwSize i, mwIndex e,
                        mwIndex end, mwIndex tick)
 {
-    const mwIndex *ir = t->cell_ir[i];
-    const double *pr = t->cell_pr[i];
+    const mwIndex *ir = t->w.cell_ir[i];
+    const double *pr = t->w.cell_pr[i];
     double s = t->r[i];
     for (; e < end; e++) {
         const mwIndex p = ir[e];
-        if (t->row_stamp[p] <= tick) {
-            t->row_stamp[p] = tick + 1;
+        if (t->w.row_stamp[p] <= tick) {
+            t->w.row_stamp[p] = tick + 1;
             pend->rows[pend->n_rows++] = p;
         } else if (pend->n_waiting == 0) {
-            s = t->row_val[p] * pr[e] + s;
+            s = t->w.row_val[p] * pr[e] + s;
             continue;
         }
         if (pend->n_waiting == 0)
@@ -703,7 +699,7 @@ static void column_terms_side_by_side(const Traces *t, mwSize q, mwIndex tick,
     pend.n_waiting = 0;
     for (mwSize v = 0; v < n_visit; v++) {
         const mwSize i = list ? (mwSize)list[v] : v;
-        const mwIndex *jc = t->cell_jc[i];
+        const mwIndex *jc = t->w.cell_jc[i];
         if (jc[q] == jc[q + 1])
             continue;
         if (!formed)
@@ -722,7 +718,7 @@ static mwIndex strip_pass(const Traces *t, mwSize q0, mwSize q1, mwIndex tick,
 {
     if (tick > std::numeric_limits<mwIndex>::max() - (mwIndex)(q1 - q0)) {
         for (mwSize p = 0; p < t->m; p++)
-            t->row_stamp[p] = 0;
+            t->w.row_stamp[p] = 0;
         tick = 0;
     }
     for (mwSize q = q0; q < q1; q++, tick++) {
@@ -750,7 +746,7 @@ static void traces_in_strips(const Traces *t, mwSize width, mwIndex *list)
     if (t->side_by_side)
         KERNEL_PATH("brisset: rows side by side");
     for (mwSize p = 0; p < t->m; p++)
-        t->row_stamp[p] = 0;
+        t->w.row_stamp[p] = 0;
     mwIndex tick = 0;
     for (mwSize q0 = 0; q0 < t->m; q0 += width) {
         const mwSize q1 = t->m - q0 < width ? t->m : q0 + width;
@@ -824,9 +820,7 @@ static int compute_trace_vec(const mxArray *A, const mxArray *B,
     double used;   /* columns in use, at most each element's entries */
     const double entries = take_trace_work(&w, A, B, C, D, m, k, &used);
     const mwSize n_b_cols = list_b_cols(&w, m);
-    const Traces t = {w.a_pr, w.c_pr, w.b_pr, w.b_ir, w.b_jc, w.b_cols,
-                      w.cell_jc, w.cell_ir, w.cell_pr, w.btc_col, w.row_val,
-                      r, w.row_stamp, (size_t)m, m, k, n_b_cols,
+    const Traces t = {w, r, (size_t)m, m, k, n_b_cols,
                       b_is_full(&w, m, n_b_cols), n_b_cols >= kWaitFrom};
     if (t.b_full)
         KERNEL_PATH("brisset: full B");

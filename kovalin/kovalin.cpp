@@ -236,7 +236,8 @@ struct SparseWork {
 };
 
 /* The work storage in its two groups, each tested once, and each
-   element's storage, all taken before any arithmetic. */
+   element's storage, all taken before any arithmetic; then the lists
+   start empty and no row has been met. */
 static void takeSparseWork(SparseWork *w, mwSize m, mwSize n,
                            mwSize nzEstimate, const mxArray *A)
 {
@@ -269,6 +270,9 @@ static void takeSparseWork(SparseWork *w, mwSize m, mwSize n,
             mexErrMsgTxt("Error: Matrices from the cell array are "
                          "corrupted?\n");
     }
+    w->workJc[0] = 0;
+    for (mwSize r = 0; r < m; r++)
+        w->rowStamp[r] = 0;
 }
 
 /* At the start of column k the lists make room for the whole column: for
@@ -645,10 +649,6 @@ static int sumAsSparse(mwSize m, mwSize n, mwSize nzEstimate, const double *x,
     static_assert(sizeof(mwIndex) <= sizeof(double),
                   "an element's number fits in a slot of rowSum");
     Gather g = {&w, x, m, n, 0, w.rowStamp, (mwIndex *)(void *)w.rowSum};
-
-    w.workJc[0] = 0;
-    for (mwSize r = 0; r < m; r++)
-        g.rowAt[r] = 0;
     StripWidth s = {kStrip, 0.0};
     for (mwSize k0 = 0; k0 < m;) {
         makeRoom(&w, m, k0);
