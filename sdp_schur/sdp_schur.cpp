@@ -1,0 +1,522 @@
+/*
+ * sdp_schur: M = sdp_schur(F, W, Y), for a cell vector F of k sparse
+ * matrices and dense W and Y, all real and m-by-m: the k-by-k matrix
+ *
+ *   M(i,j) = M(j,i) = trace(F{i}*W*F{j}*Y),   i <= j,
+ *
+ * a semidefinite program's Schur complement, with W the inverse of the
+ * dual slack matrix and Y the primal matrix. Each entry is a sum over the
+ * stored entries (c,d) of F{j}, in storage order, of F{j}(c,d) * G(c,d),
+ * where for row i
+ *
+ *   G(c,d) = sum over the columns b of F{i} that hold entries, ascending,
+ *            of W(b,c) * H(b,d),
+ *   H(b,d) = sum over the stored entries (a,b) of column b of F{i}, in
+ *            storage order, of F{i}(a,b) * Y(d,a),
+ *
+ * every sum from +0.0. No product matrix is formed. The positions that the
+ * F{j} store are listed once a call, and row i forms G once at each
+ * position that F{i}, ..., F{k} store, however many of them store it; each
+ * element's storage is fetched from the host once a call.
+ *
+ * P = sdp_schur(F, W, Y, [first last]) is the panel M(first:k, first:last),
+ * the same bits as those entries of M, formed from the rows first to last
+ * and F{first}, ..., F{k} alone: a caller can fill M a panel at a time,
+ * in place, with no array of M's size made anew.
+ */
+#include "mexhost.h"
+
+#include <stdint.h>
+#include <stdio.h>
+#include <string.h>
+
+/* The columns first to first + cols - 1 of M from row first on, for
+   m > 0 and cols > 0, after every check of the inputs; out holds
+   (k - first)*cols zeros. */
+static void schur_matrix(size_t m, size_t k, size_t first, size_t cols,
+                         const mxArray *const in[], double *out);
+static void check_dense(const mxArray *const prhs[], size_t m);
+static void check_elements(const mxArray *F, size_t k, size_t m);
+static void read_panel(const mxArray *R, size_t k, size_t *first,
+                       size_t *cols);
+
+void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[])
+{
+    if (nlhs > 1)
+        mexErrMsgTxt("Error: Expecting one output argument.\n");
+    if (nrhs != 3 && nrhs != 4)
+        mexErrMsgTxt("Error: Expecting 3 or 4 input arguments.\n");
+
+    const mxArray *F = prhs[0];
+    if (!mxIsCell(F) || (mxGetM(F) > 1 && mxGetN(F) > 1))
+        mexErrMsgTxt("Error: Input 1 is expected to be a cell vector of "
+                     "sparse matrices\n");
+    const size_t m = mxGetM(prhs[1]);
+    check_dense(prhs, m);
+    const size_t k = mxGetNumberOfElements(F);
+    check_elements(F, k, m);
+    size_t first = 0, cols = k;
+    if (nrhs == 4)
+        read_panel(prhs[3], k, &first, &cols);
+
+    /* the panel holds (k - first)*cols doubles */
+    const size_t rows = k - first;
+    if (cols > 0 && rows > SIZE_MAX / sizeof(double) / cols)
+        mexErrMsgTxt("Error: Insufficient memory\n");
+    plhs[0] = mxCreateDoubleMatrix((mwSize)rows, (mwSize)cols, mxREAL);
+    if (!plhs[0])
+        mexErrMsgTxt("Error: Insufficient memory\n");
+    if (cols == 0 || m == 0)   /* every trace is 0 */
+        return;
+    double *out = mxGetPr(plhs[0]);
+    if (!out)
+        mexErrMsgTxt("Error: Matrices are corrupted?\n");
+    schur_matrix(m, k, first, cols, prhs, out);
+}
+
+/* [first last], whole numbers with 1 <= first <= last <= k, as the
+   first column (from 0) and the number of columns. Each is tested as a
+   double before it is converted. */
+static void read_panel(const mxArray *R, size_t k, size_t *first,
+                       size_t *cols)
+{
+    const double *v = mxIsNumeric(R) && !mxIsComplex(R) && mxIsDouble(R) &&
+                              !mxIsSparse(R) && mxGetNumberOfElements(R) == 2
+                          ? mxGetPr(R) : NULL;
+    /* k counts a cell's elements, each a pointer: it is below 2^53, where
+       every whole number is a double */
+    const double top = (double)k;
+    if (!v || !(v[0] >= 1.0 && v[0] <= v[1] && v[1] <= top) ||
+        v[0] != (double)(size_t)v[0] || v[1] != (double)(size_t)v[1]) {
+        char msg[256];
+        snprintf(msg, sizeof msg, "Error: Input 4 is expected to be [first "
+                 "last], whole numbers with 1 <= first <= last <= %u\n",
+                 (unsigned)k);
+        mexErrMsgTxt(msg);
+    }
+    *first = (size_t)v[0] - 1;
+    *cols = (size_t)v[1] - *first;
+}
+
+/* W and Y are real, double, dense and m-by-m. */
+static void check_dense(const mxArray *const prhs[], size_t m)
+{
+    char msg[256];
+    for (int i = 1; i < 3; i++) {
+        const mxArray *X = prhs[i];
+        if (mxIsNumeric(X) && !mxIsComplex(X) && mxIsDouble(X) &&
+            !mxIsSparse(X) && mxGetM(X) == m && mxGetN(X) == m)
+            continue;
+        snprintf(msg, sizeof msg,
+                 "Error: Input %u is expected to be a dense double matrix "
+                 "%ux%u (%ux%u%s)\n", (unsigned)(i + 1), (unsigned)m,
+                 (unsigned)m, (unsigned)mxGetM(X), (unsigned)mxGetN(X),
+                 mxIsSparse(X) ? ", sparse" : "");
+        mexErrMsgTxt(msg);
+    }
+}
+
+/* Every element of F is there, and real, double, sparse and m-by-m. */
+static void check_elements(const mxArray *F, size_t k, size_t m)
+{
+    char msg[256];
+    for (size_t i = 0; i < k; i++) {
+        const mxArray *E = mxGetCell(F, (mwIndex)i);
+        if (E && mxIsNumeric(E) && !mxIsComplex(E) && mxIsDouble(E) &&
+            mxIsSparse(E) && mxGetM(E) == m && mxGetN(E) == m)
+            continue;
+        snprintf(msg, sizeof msg,
+                 "Error: Element %u of input 1 is expected to be a sparse "
+                 "double matrix %ux%u\n", (unsigned)(i + 1), (unsigned)m,
+                 (unsigned)m);
+        mexErrMsgTxt(msg);
+    }
+}
+
+/* The storage of the inputs and the work storage, in the order it is
+   requested:
+     cell_jc, cell_ir, cell_pr  each element's column starts, row indices
+                                and values;
+     first   where each element's entries start among all of them;
+     need    need[i]: how many slots row i forms, those of the positions
+             that F{i}, ..., F{k} store;
+     col_start, by_col  the elements that use each column d, at
+             by_col[col_start[d]] on, F{k} first;
+     stamp, row_slot  for the column being listed, which rows c hold a
+             position so far (stamp[c] is the column plus 1) and its slot;
+     last    for each position, the last element that stores it, then its
+             slot;
+     slot    the slot of each stored entry of F{1}, ..., F{k}, in turn;
+     pos_c, pos_d  each slot's position (c,d);
+     cols    the columns of F{i} that hold entries;
+     h, wg   H(b,d) at d*n + x and W(b,c) at c*n + x, for b = cols[x], the
+             n columns of F{i} in use;
+     g       G at each slot.
+   The elements are F{first}, ..., F{k} of the call, k of them here, and
+   row i is row first + i of M. Positions take their slots in the order of
+   their last elements, F{k}'s first, so that the slots row i needs come
+   first. entries is how many
+   entries the elements store in all, uses how many columns they use in
+   all, width the most columns one of them uses, and positions how many
+   positions they store between them. */
+struct SchurWork {
+    const mwIndex **cell_jc, **cell_ir;
+    const double **cell_pr;
+    const double *w_pr, *y_pr;
+    size_t *first, *need, *col_start, *by_col, *stamp, *row_slot, *last;
+    size_t *slot, *pos_c, *pos_d, *cols;
+    double *h, *wg, *g;
+    size_t m, k, entries, uses, width, positions;
+};
+
+/* The storage of W, Y and each element, and the counts of their entries
+   and columns in use. */
+static void fetch_storage(SchurWork *w, const mxArray *const in[],
+                          size_t offset)
+{
+    const size_t m = w->m, k = w->k;
+    w->cell_jc = (const mwIndex **)mxMalloc(k * sizeof(mwIndex *));
+    w->cell_ir = (const mwIndex **)mxMalloc(k * sizeof(mwIndex *));
+    w->cell_pr = (const double **)mxMalloc(k * sizeof(double *));
+    if (!w->cell_jc || !w->cell_ir || !w->cell_pr)
+        mexErrMsgTxt("Error: Insufficient memory\n");
+    w->w_pr = mxGetPr(in[1]);
+    w->y_pr = mxGetPr(in[2]);
+    if (!w->w_pr || !w->y_pr)
+        mexErrMsgTxt("Error: Matrices are corrupted?\n");
+    w->entries = 0;
+    w->uses = 0;
+    w->width = 0;
+    for (size_t i = 0; i < k; i++) {   /* the gateway saw each is there */
+        const mxArray *E = mxGetCell(in[0], (mwIndex)(offset + i));
+        const mwIndex *jc = mxGetJc(E);
+        w->cell_jc[i] = jc;
+        w->cell_ir[i] = mxGetIr(E);
+        w->cell_pr[i] = mxGetPr(E);
+        if (!jc || !w->cell_ir[i] || !w->cell_pr[i])
+            mexErrMsgTxt("Error: Matrices from the cell array are "
+                         "corrupted?\n");
+        const size_t nz = (size_t)(jc[m] - jc[0]);
+        /* the same element may come many times: the counts are tested,
+           and slot arrays they would overflow are more than memory holds */
+        if (nz > SIZE_MAX / sizeof(size_t) - w->entries)
+            mexErrMsgTxt("Error: Insufficient memory\n");
+        w->entries += nz;
+        size_t used = 0;
+        for (size_t d = 0; d < m; d++)
+            used += jc[d] < jc[d + 1];
+        w->uses += used;   /* at most entries */
+        if (used > w->width)
+            w->width = used;
+    }
+}
+
+/* The work storage, for elements that store entries. W holds m*m
+   doubles, so the counts of width*m doubles fit, and the counts of at
+   most entries were tested as they were taken. */
+static void take_schur_work(SchurWork *w)
+{
+    const size_t m = w->m, k = w->k, n = w->width * m;
+    /* the positions, at most entries and m*m, are counted when listed */
+    const size_t most = w->entries < m * m ? w->entries : m * m;
+    w->first = (size_t *)mxMalloc(k * sizeof(size_t));
+    w->need = (size_t *)mxMalloc(k * sizeof(size_t));
+    w->col_start = (size_t *)mxMalloc((m + 1) * sizeof(size_t));
+    w->by_col = (size_t *)mxMalloc(w->uses * sizeof(size_t));
+    w->stamp = (size_t *)mxMalloc(m * sizeof(size_t));
+    w->row_slot = (size_t *)mxMalloc(m * sizeof(size_t));
+    w->last = (size_t *)mxMalloc(most * sizeof(size_t));
+    w->slot = (size_t *)mxMalloc(w->entries * sizeof(size_t));
+    w->pos_c = (size_t *)mxMalloc(most * sizeof(size_t));
+    w->pos_d = (size_t *)mxMalloc(most * sizeof(size_t));
+    w->cols = (size_t *)mxMalloc(m * sizeof(size_t));
+    w->h = (double *)mxMalloc(n * sizeof(double));
+    w->wg = (double *)mxMalloc(n * sizeof(double));
+    w->g = (double *)mxMalloc(most * sizeof(double));
+    if (!w->first || !w->need || !w->col_start || !w->by_col ||
+        !w->stamp || !w->row_slot || !w->last || !w->slot || !w->pos_c ||
+        !w->pos_d || !w->cols || !w->h || !w->wg || !w->g)
+        mexErrMsgTxt("Error: Insufficient memory\n");
+}
+
+static void release_schur_work(SchurWork *w)
+{
+    mxFree(w->first);
+    mxFree(w->need);
+    mxFree(w->col_start);
+    mxFree(w->by_col);
+    mxFree(w->stamp);
+    mxFree(w->row_slot);
+    mxFree(w->last);
+    mxFree(w->slot);
+    mxFree(w->pos_c);
+    mxFree(w->pos_d);
+    mxFree(w->cols);
+    mxFree(w->h);
+    mxFree(w->wg);
+    mxFree(w->g);
+}
+
+static void release_storage(SchurWork *w)
+{
+    mxFree(w->cell_jc);
+    mxFree(w->cell_ir);
+    mxFree(w->cell_pr);
+}
+
+/* The entries above the diagonal of the panel's first cols rows, from
+   those below it: out[i + j*rows] = out[j + i*rows] for i < j < cols. */
+static void mirror(double *out, size_t rows, size_t cols)
+{
+    const size_t tile = 32;
+    for (size_t i0 = 0; i0 < cols; i0 += tile)
+        for (size_t j0 = i0; j0 < cols; j0 += tile)
+            for (size_t i = i0; i < i0 + tile && i < cols; i++) {
+                const size_t j_end = j0 + tile < cols ? j0 + tile : cols;
+                for (size_t j = j0 > i + 1 ? j0 : i + 1; j < j_end; j++)
+                    out[i + j * rows] = out[j + i * rows];
+            }
+}
+
+#ifdef SDPK_KERNELS
+/* a comparison build takes another kernel with the same interface */
+#include SDPK_KERNELS
+#else
+/* first[j], and for each column d the elements that use it, from
+   by_col[col_start[d]] on, F{k} first. */
+static void list_columns(SchurWork *w)
+{
+    const size_t m = w->m, k = w->k;
+    size_t *col_start = w->col_start;
+    memset(col_start, 0, (m + 1) * sizeof(size_t));
+    size_t x = 0;
+    for (size_t j = 0; j < k; j++) {
+        const mwIndex *jc = w->cell_jc[j];
+        w->first[j] = x;
+        x += (size_t)(jc[m] - jc[0]);
+        for (size_t d = 0; d < m; d++)
+            col_start[d + 1] += jc[d] < jc[d + 1];
+    }
+    for (size_t d = 0; d < m; d++)   /* col_start[d]: where column d starts */
+        col_start[d + 1] += col_start[d];
+    for (size_t j = k; j-- > 0;) {   /* each start moves to its column's end */
+        const mwIndex *jc = w->cell_jc[j];
+        for (size_t d = 0; d < m; d++)
+            if (jc[d] < jc[d + 1])
+                w->by_col[col_start[d]++] = j;
+    }
+    for (size_t d = m; d > 0; d--)
+        col_start[d] = col_start[d - 1];
+    col_start[0] = 0;
+}
+
+/* Each position once, column by column, each column's elements as
+   listed. The first pass counts the positions and gives each its last
+   element, the first to store it, in last; the final pass, once last holds
+   each position's slot, gives each its slot and each entry its slot. */
+template <bool kFinal>
+static void scan_positions(SchurWork *w)
+{
+    const size_t m = w->m;
+    size_t *stamp = w->stamp, *row_slot = w->row_slot, *last = w->last;
+    memset(stamp, 0, m * sizeof(size_t));
+    size_t t = 0;
+    for (size_t d = 0; d < m; d++)
+        for (size_t u = w->col_start[d]; u < w->col_start[d + 1]; u++) {
+            const size_t j = w->by_col[u];
+            const mwIndex *jc = w->cell_jc[j], *ir = w->cell_ir[j];
+            size_t x = w->first[j] + (size_t)(jc[d] - jc[0]);
+            for (mwIndex p = jc[d]; p < jc[d + 1]; p++, x++) {
+                const size_t c = (size_t)ir[p];
+                if (stamp[c] != d + 1) {   /* a position not seen before */
+                    stamp[c] = d + 1;
+                    if (kFinal) {
+                        row_slot[c] = last[t];
+                        w->pos_c[last[t]] = c;
+                        w->pos_d[last[t]] = d;
+                    } else {
+                        last[t] = j;
+                    }
+                    t++;
+                }
+                if (kFinal)
+                    w->slot[x] = row_slot[c];
+            }
+        }
+    w->positions = t;
+}
+
+/* Slots for the positions in the order of their last elements, F{k}'s
+   first, in the order scanned among those of one element; need[i] is
+   then how many have F{i} or a later element as their last. */
+static void order_positions(SchurWork *w)
+{
+    size_t *need = w->need, *last = w->last;
+    memset(need, 0, w->k * sizeof(size_t));
+    for (size_t t = 0; t < w->positions; t++)
+        need[last[t]]++;
+    size_t start = 0;
+    for (size_t j = w->k; j-- > 0;) {
+        const size_t count = need[j];
+        need[j] = start;
+        start += count;
+    }
+    for (size_t t = 0; t < w->positions; t++)
+        last[t] = need[last[t]]++;
+}
+
+/* The slot of each position and entry, and what each row needs. */
+static void list_positions(SchurWork *w)
+{
+    list_columns(w);
+    scan_positions<false>(w);
+    order_positions(w);
+    scan_positions<true>(w);
+}
+
+/* The columns of F{i} that hold entries, ascending, into cols. */
+static size_t list_cols(const SchurWork *w, size_t i)
+{
+    const mwIndex *jc = w->cell_jc[i];
+    size_t n = 0;
+    for (size_t b = 0; b < w->m; b++)
+        if (jc[b] < jc[b + 1])
+            w->cols[n++] = b;
+    return n;
+}
+
+/* H for row i, over its n columns cols: each column a of Y scaled by
+   F{i}(a,b) and added in, the entries of column b in storage order. */
+static void form_h(const SchurWork *w, size_t i, size_t n)
+{
+    const size_t m = w->m;
+    const mwIndex *jc = w->cell_jc[i], *ir = w->cell_ir[i];
+    const double *pr = w->cell_pr[i];
+    double *h = w->h;
+    memset(h, 0, n * m * sizeof(double));
+    for (size_t x = 0; x < n; x++) {
+        const size_t b = w->cols[x];
+        for (mwIndex p = jc[b]; p < jc[b + 1]; p++) {
+            const double f = pr[p];
+            const double *y_col = w->y_pr + (size_t)ir[p] * m;
+            for (size_t d = 0; d < m; d++)
+                h[d * n + x] = h[d * n + x] + f * y_col[d];
+        }
+    }
+}
+
+/* W(b,c) at c*n + x for the n columns b = cols[x] of F{i}. */
+static void gather_w(const SchurWork *w, size_t n)
+{
+    const size_t m = w->m;
+    for (size_t c = 0; c < m; c++) {
+        const double *w_col = w->w_pr + c * m;
+        for (size_t x = 0; x < n; x++)
+            w->wg[c * n + x] = w_col[w->cols[x]];
+    }
+}
+
+/* G at the first `slots` slots, four side by side, each its own sum. */
+static void form_g(const SchurWork *w, size_t n, size_t slots)
+{
+    const size_t *pos_c = w->pos_c, *pos_d = w->pos_d;
+    const double *wg = w->wg, *h = w->h;
+    double *g = w->g;
+    size_t s = 0;
+    for (; s + 4 <= slots; s += 4) {
+        const double *w0 = wg + pos_c[s] * n, *h0 = h + pos_d[s] * n;
+        const double *w1 = wg + pos_c[s + 1] * n, *h1 = h + pos_d[s + 1] * n;
+        const double *w2 = wg + pos_c[s + 2] * n, *h2 = h + pos_d[s + 2] * n;
+        const double *w3 = wg + pos_c[s + 3] * n, *h3 = h + pos_d[s + 3] * n;
+        double t0 = 0.0, t1 = 0.0, t2 = 0.0, t3 = 0.0;
+        for (size_t x = 0; x < n; x++) {
+            t0 = t0 + w0[x] * h0[x];
+            t1 = t1 + w1[x] * h1[x];
+            t2 = t2 + w2[x] * h2[x];
+            t3 = t3 + w3[x] * h3[x];
+        }
+        g[s] = t0;
+        g[s + 1] = t1;
+        g[s + 2] = t2;
+        g[s + 3] = t3;
+    }
+    for (; s < slots; s++) {
+        const double *wc = wg + pos_c[s] * n, *hd = h + pos_d[s] * n;
+        double t = 0.0;
+        for (size_t x = 0; x < n; x++)
+            t = t + wc[x] * hd[x];
+        g[s] = t;
+    }
+}
+
+/* The sum over F{j}'s entries of F{j}(c,d) * G(c,d), in storage order. */
+static double entry_sum(const SchurWork *w, size_t j)
+{
+    const mwIndex *jc = w->cell_jc[j];
+    const double *pr = w->cell_pr[j] + jc[0];
+    const size_t *slot = w->slot + w->first[j];
+    const size_t nz = (size_t)(jc[w->m] - jc[0]);
+    double t = 0.0;
+    for (size_t p = 0; p < nz; p++)
+        t = t + pr[p] * w->g[slot[p]];
+    return t;
+}
+
+/* M(j,i) for j >= i, into column i of out: two elements side by side,
+   each its own sum. */
+static void row_entries(const SchurWork *w, size_t i, double *out)
+{
+    const size_t m = w->m, k = w->k;
+    const double *g = w->g;
+    double *col = out + i * k;
+    size_t j = i;
+    for (; j + 2 <= k; j += 2) {
+        const mwIndex *jc0 = w->cell_jc[j], *jc1 = w->cell_jc[j + 1];
+        const double *pr0 = w->cell_pr[j] + jc0[0];
+        const double *pr1 = w->cell_pr[j + 1] + jc1[0];
+        const size_t *slot0 = w->slot + w->first[j];
+        const size_t *slot1 = w->slot + w->first[j + 1];
+        const size_t nz0 = (size_t)(jc0[m] - jc0[0]);
+        const size_t nz1 = (size_t)(jc1[m] - jc1[0]);
+        double t0 = 0.0, t1 = 0.0;
+        size_t p = 0;
+        for (; p < nz0 && p < nz1; p++) {
+            t0 = t0 + pr0[p] * g[slot0[p]];
+            t1 = t1 + pr1[p] * g[slot1[p]];
+        }
+        for (size_t q = p; q < nz0; q++)
+            t0 = t0 + pr0[q] * g[slot0[q]];
+        for (size_t q = p; q < nz1; q++)
+            t1 = t1 + pr1[q] * g[slot1[q]];
+        col[j] = t0;
+        col[j + 1] = t1;
+    }
+    if (j < k)
+        col[j] = entry_sum(w, j);
+}
+
+static void schur_matrix(size_t m, size_t k, size_t first, size_t cols,
+                         const mxArray *const in[], double *out)
+{
+    SchurWork w;
+    w.m = m;
+    w.k = k - first;
+    fetch_storage(&w, in, first);
+    if (w.entries > 0) {
+        take_schur_work(&w);
+        list_positions(&w);
+        for (size_t i = 0; i < cols; i++) {
+            /* an F{i} without entries still has its row formed: G is
+               then +0.0, and F{j}(c,d) * G may be -0.0 or NaN */
+            const size_t n = list_cols(&w, i);
+            form_h(&w, i, n);
+            gather_w(&w, n);
+            form_g(&w, n, w.need[i]);
+            row_entries(&w, i, out);
+        }
+        mirror(out, w.k, cols);
+        release_schur_work(&w);
+    }
+    release_storage(&w);
+}
+#endif
