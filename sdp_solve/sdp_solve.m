@@ -177,6 +177,11 @@ function [x, Y, info] = sdp_solve (varargin)
   if (say)
     print_progress ('head', n, m, opts.kernels, info.blocks);
   end
+  % one block that every F{i} touches, its Schur complement by sdp_schur:
+  % M is then kept from one iteration to the next and filled in panels
+  in_panels = nb == 1 && isempty (P.diag.idx) && isequal (P.blk(1).cons(:).', 1:n) && ...
+              isfield (K{1}, 'panel');
+  M = [];
   iter = 0;
   while (true)
     FY = block_traces (P, K, [], Y);
@@ -232,7 +237,22 @@ function [x, Y, info] = sdp_solve (varargin)
     % the Schur complement and its factor
     W = block_inverse (P, Z, RZ, C);
     t = tic;
-    M = block_schur (P, K, Y, W, RZ, RY);
+    if (in_panels)
+      % filled in place, a panel at a time, once the last iteration's
+      % direction has let go of M
+      S = [];
+      if (isempty (M))
+        M = zeros (n);
+      end
+      b = K{1}.panel_width;
+      for s = 1:b:n
+        e = min (n, s + b - 1);
+        M(s:n, s:e) = K{1}.panel (Y.b{1}, W.b{1}, s, e);
+        M(1:s-1, s:e) = M(s:e, 1:s-1).';
+      end
+    else
+      M = block_schur (P, K, Y, W, RZ, RY);
+    end
     info.schur_time = info.schur_time + toc (t);
     t = tic;
     RM = factor_schur (M, C);
@@ -402,8 +422,8 @@ end
 %!test
 %! % the three kinds of kernels reach the same optimum, the cheapest by
 %! % the methods its rule picks
-%! names = {'control2', 'mcp124-1', 'truss2', 'theta1'};
-%! methods = {{'kron', 'kron'}, {'entries'}, {'group'}, {'entries'}};
+%! names = {'control2', 'mcp124-1', 'truss2', 'theta1', 'gpp100'};
+%! methods = {{'kron', 'kron'}, {'sdp_schur'}, {'group'}, {'sdp_schur'}, {'entries'}};
 %! for k = 1:numel (names)
 %!   opts = struct ('verbose', false, 'kernels', 'modules');
 %!   [~, ~, a] = sdp_solve (sdplib_file (names{k}), opts);
@@ -416,6 +436,14 @@ end
 %!   end
 %!   assert (b.schur_methods, methods{k});
 %! end
+%!test
+%! % theta3's Schur complement of order 1106, kept from one iteration to
+%! % the next and filled by sdp_schur in two panels, the second of them
+%! % completed from the first's rows
+%! [x, Y, info] = sdp_solve (sdplib_file ('theta3'), struct ('verbose', false));
+%! assert (info.schur_methods, {'sdp_schur'});
+%! assert (info.status, 'solved');
+%! assert (abs (info.pobj - sdplib_value ('theta3')) <= 1e-6 * abs (info.pobj));
 %!test
 %! % a dense F{i} of order 100 among sparse ones, not in first place: its
 %! % traces and its Schur row are dense products, in their places

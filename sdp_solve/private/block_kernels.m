@@ -7,7 +7,10 @@ function K = block_kernels (blk, kind, C)
 %   K.schur(Y, W, RZ, RY)  M(i,j) = trace(F{i}*W*F{j}*Y), with W = inv(Z),
 %                  Z = RZ'*RZ and Y = RY'*RY
 %   K.method       how K.schur forms M: 'kron', 'group', 'rows', 'entries',
-%                  'rank', 'dense' or 'octave'
+%                  'rank', 'dense', 'sdp_schur' or 'octave'
+%   K.panel(Y, W, first, last)  with 'sdp_schur', M(first:k, first:last),
+%                  the same bits as K.schur's, for panels of
+%                  K.panel_width columns
 % kind is 'modules' (the three modules only), 'octave' (plain
 % expressions) or 'cheapest' (the modules' sums and traces, and the
 % Schur complement by the method that schur_method finds cheapest).
@@ -110,6 +113,10 @@ function K = block_kernels (blk, kind, C)
         else
           K.schur = @(Y, W, varargin) schur_rank (Ent, rows_, Y, W);
         end
+      case 'sdp_schur'
+        K.schur = @(Y, W, varargin) sdp_schur (F, W, Y);
+        K.panel = @(Y, W, first, last) sdp_schur (F, W, Y, [first last]);
+        K.panel_width = max (1, floor (C.panel_bytes / (8 * k)));
       case 'dense'
         Fwide = reshape (full (stack (blk)), m, []);
         K.schur = @(Y, W, RZ, RY) schur_dense (Fwide, RZ, RY);
@@ -441,6 +448,7 @@ end
 %! % of a few entries (rows), matrices of rank one among single entries,
 %! % pairs and a few others (rank)
 %! C = solver_constants ();
+%! C.sdp_schur = false;
 %! for c = {'entries', 40; 'dense', 40; 'rows', 40; 'rank', 100}.'
 %!   [kind, m] = deal (c{:});
 %!   F = cases_of (m, kind);
@@ -463,3 +471,34 @@ end
 %!   assert (M, want, 1e-11 * norm (want, 1));
 %!   assert (isequal (M, M.'));
 %! end
+%!test
+%! % sdp_schur's block: M against the definition, and its panels the same
+%! % bits as M's entries, in the order the solver fills them
+%! C = solver_constants ();
+%! m = 40;
+%! F = cases_of (m, 'rows');
+%! F = [F(1:10), {speye(m)}, F(11:end), {sparse(m, m)}];
+%! A = reshape (cos (1:m*m), m, m);
+%! Y = A * A.' + m * eye (m);
+%! W = inv (Y + diag (1:m));
+%! blk = struct ('idx', 1:m, 'cons', 1:numel (F), 'F', {F}, 'Fstack', [], 'members', [], 'pages', []);
+%! K = block_kernels (blk, 'cheapest', C);
+%! assert (K.method, 'sdp_schur');
+%! n = numel (F);
+%! want = zeros (n);
+%! for i = 1:n
+%!   for j = 1:n
+%!     want(i, j) = trace (F{i} * W * F{j} * Y);
+%!   end
+%! end
+%! M = K.schur (Y, W);
+%! assert (M, want, 1e-11 * norm (want, 1));
+%! P = zeros (n);
+%! b = 7;
+%! for s = 1:b:n
+%!   e = min (n, s + b - 1);
+%!   P(s:n, s:e) = K.panel (Y, W, s, e);
+%!   P(1:s-1, s:e) = P(s:e, 1:s-1).';
+%! end
+%! assert (isequal (P, M));
+%! assert (K.panel_width, floor (C.panel_bytes / (8 * n)));

@@ -20,7 +20,9 @@ function [method, E] = schur_method (F, m, dense, C)
 %              nine entries); the others' rows by brisset;
 %   'dense'    with Y = RY'*RY and inv(Z) = L*L', M = P'*P for the columns
 %              P(:,j) = vec(L'*F{j}*RY'), by dense products whose flops
-%              run blas_speedup times as fast as the sums of rows.
+%              run dense_speedup times as fast as the sums of rows;
+%   'sdp_schur'  the compiled routine's sums over stored entries, the
+%              whole block in one call (its help gives their count).
 % The rows that 'entries' and 'rank' leave are each formed the cheaper
 % way, by brisset or gathered (G = W(:,I)*(F{i}(I,:)*Y) over the rows I
 % where F{i} holds entries, and G(:)'*Fstack): E.way(i) is 'b' or 'g',
@@ -34,10 +36,10 @@ function [method, E] = schur_method (F, m, dense, C)
   % rows: F{i} against the positions of F{i:k}
   later = min (m * m, flipud (cumsum (flipud (nz(:)))));
   row_work = nz(:) .* later;
-  row_work(dense) = 2 * m ^ 3 / C.blas_speedup;
+  row_work(dense) = 2 * m ^ 3 / C.dense_speedup;
   cost.rows = sum (row_work) + C.schur_touch * k * (k + 1) / 2;
   % dense: L'*F{j}*RY' for every j, and P'*P
-  cost.dense = (2 * k * m ^ 3 + k ^ 2 * m ^ 2) / C.blas_speedup;
+  cost.dense = (2 * k * m ^ 3 + k ^ 2 * m ^ 2) / C.dense_speedup;
   % each row over all of F that a structure leaves: by brisset (its
   % entries against all the positions, and the hand-over of the cell), or
   % gathered, G = W(:,I)*(F{i}(I,:)*Y) over the rows I where F{i} holds
@@ -53,7 +55,7 @@ function [method, E] = schur_method (F, m, dense, C)
   way(gathered < by_brisset) = 'g';
   way(dense) = 'd';
   row_cost = min (by_brisset, gathered);
-  row_cost(dense) = 2 * m ^ 3 / C.blas_speedup;
+  row_cost(dense) = 2 * m ^ 3 / C.dense_speedup;
   % entries: the pairs among themselves, the others' rows over all of F
   E = single_pairs (F);
   others = true (1, k);
@@ -71,6 +73,16 @@ function [method, E] = schur_method (F, m, dense, C)
   if (numel (R.idx) < 2)
     cost.rank = Inf;
   end
+  % sdp_schur, when built: the hand-over of F and three passes over its
+  % column starts, and for row i, H and the gather of W over the columns
+  % of F{i} in use (m values each), G at the positions that F{i:k} store
+  % (a sum over those columns each), and one term for each entry of F{i:k}
+  if (C.sdp_schur)
+    need = positions_from (F, m);
+    cost.sdp_schur = (sum ((nz(:) + spread(:)) * m + need .* spread(:) + ...
+                           flipud (cumsum (flipud (nz(:))))) + 3 * k * m) / ...
+                     C.sdp_schur_speedup + C.schur_touch * k;
+  end
   names = fieldnames (cost);
   [~, best] = min (cellfun (@(f) cost.(f), names));
   method = names{best};
@@ -79,6 +91,19 @@ function [method, E] = schur_method (F, m, dense, C)
   end
   E.way = way;
   E.rows_of = rows_of;
+end
+
+function need = positions_from (F, m)
+  % need(i): how many positions F{i}, ..., F{k} store between them
+  k = numel (F);
+  [L, J] = deal (cell (k, 1));
+  for i = 1:k
+    [r, c] = find (F{i});
+    L{i} = r + (c - 1) * m;
+    J{i} = i + zeros (numel (r), 1);
+  end
+  last = accumarray (vertcat (L{:}), vertcat (J{:}), [m * m, 1], @max);
+  need = flipud (cumsum (flipud (accumarray (last(last > 0), 1, [k, 1]))));
 end
 
 function R = rank_one_terms (F, E)
@@ -173,8 +198,10 @@ end
 
 %!test
 %! % max-cut's single diagonal entries, a theta-like mix with the identity,
-%! % a block of nearly full matrices and a block of sparse ones
+%! % a block of nearly full matrices and a block of sparse ones, among the
+%! % methods of plain expressions and brisset's rows
 %! C = solver_constants ();
+%! C.sdp_schur = false;
 %! m = 120;
 %! F = arrayfun (@(i) sparse (i, i, 1, m, m), 1:m, 'UniformOutput', false);
 %! [method, E] = schur_method (F, m, false (1, m), C);
@@ -192,3 +219,18 @@ end
 %! S = arrayfun (@(i) sparse ([i i+1 i+2], [i i+2 i], 1, m, m), 1:50, 'UniformOutput', false);
 %! S = cellfun (@(d) d + d.', S, 'UniformOutput', false);
 %! assert (schur_method (S, m, false (1, 50), C), 'rows');
+%!test
+%! % with sdp_schur at hand: the single entries and the few-entry
+%! % matrices go to it, and a block whose F{i} fill it stays with dense
+%! % products
+%! C = solver_constants ();
+%! C.sdp_schur = true;
+%! m = 120;
+%! F = arrayfun (@(i) sparse (i, i, 1, m, m), 1:m, 'UniformOutput', false);
+%! assert (schur_method (F, m, false (1, m), C), 'sdp_schur');
+%! S = arrayfun (@(i) sparse ([i i+1 i+2], [i i+2 i], 1, m, m), 1:50, 'UniformOutput', false);
+%! S = cellfun (@(d) d + d.', S, 'UniformOutput', false);
+%! assert (schur_method (S, m, false (1, 50), C), 'sdp_schur');
+%! D = arrayfun (@(i) sparse (reshape (sin (i * (1:m*m)), m, m)), 1:200, 'UniformOutput', false);
+%! D = cellfun (@(d) d + d.', D, 'UniformOutput', false);
+%! assert (schur_method (D, m, false (1, 200), C), 'dense');

@@ -28,11 +28,24 @@ function C = solver_constants ()
   % a few for each
   C.group_order = 10;
   % the cost rule of a block's Schur complement (schur_method): the
-  % operations that handing one matrix of a cell to brisset costs, and how
-  % many times as fast dense products run their flops as the sums of its
-  % rows run theirs
+  % operations that handing one matrix of a cell to a compiled routine
+  % costs; how many times as fast products of dense matrices of the
+  % block's order run their flops as brisset's rows run their
+  % multiplications and additions (measured with the optimised BLAS that
+  % the set-up installs: from 35 to 50 on two cores), and products of a
+  % few columns, which write a result of the block's size; and how many
+  % times as fast sdp_schur runs its own (2.5 to 4)
   C.schur_touch = 50;
+  C.dense_speedup = 40;
   C.blas_speedup = 10;
+  C.sdp_schur_speedup = 3;
+  % whether sdp_schur, the compiled Schur complement, is at hand
+  C.sdp_schur = exist ('sdp_schur') == 3;
+  % a Schur complement that sdp_schur forms for the whole problem is
+  % filled in place, in panels of about this many bytes: an array of its
+  % size made anew costs its page faults, and panels this small are taken
+  % from memory the process already holds
+  C.panel_bytes = 2 ^ 23;
   % the order from which a block's step lengths come from Lanczos' method
   % rather than a full eigen-decomposition
   C.lanczos_order = 150;
