@@ -107,25 +107,34 @@ function [x, Y, info] = sdp_solve (varargin)
 %   and shortens the step when rounding has left it just outside.
 %
 %   With the cheapest kernels, a block of order above 30 that is not in a
-%   group has its Schur complement formed by one of three exact methods,
+%   group has its Schur complement formed by one of five exact methods,
 %   the one whose counted work is least (never a timing, so that the
 %   iterates do not depend on the machine's load; info.schur_methods names
 %   each block's):
+%      'sdp_schur'  the compiled routine sdp_schur: the whole block in one
+%                 call, from the F{i}'s stored entries (theta, max-cut,
+%                 qpG, qap, arch, and control's smaller block);
 %      'rows'     brisset's rows, F{i} against F{i:n};
 %      'entries'  for the F{i} that hold a single diagonal entry or one
-%                 symmetric pair (max-cut, theta, qpG, gpp), M(i,j) from
-%                 gathered entries of inv(Z) and Y, and the others' rows
-%                 by brisset;
+%                 symmetric pair, M(i,j) from gathered entries of inv(Z)
+%                 and Y, and the others' rows by brisset, gathered or by
+%                 dense products (gpp, whose all-ones F{i} is full);
+%      'rank'     the same for the F{i} of rank one;
 %      'dense'    with inv(Z) = L*L' and Y = R'*R, M = P'*P for the
 %                 columns P(:,j) = vec(L'*F{j}*R'), by dense products
-%                 (nearly full F{i}, as control's).
+%                 (nearly full F{i}, as control's larger block).
 %   The blocks of order 30 or less, and groups, take kron (see above).
+%   When one block forms the whole Schur complement by sdp_schur, M is kept
+%   from one iteration to the next and filled in place a panel at a time:
+%   at order 3000 an array of M's size made anew costs more in page faults
+%   than all of M's arithmetic on a theta problem. Without sdp_schur built,
+%   the other four take its place.
 %
 %   Example:
 %      [x, Y, info] = sdp_solve(sdplib_file('truss1'), struct('verbose', false));
 %      info.pobj        % -8.999996, the optimal value SDPLIB publishes
 %
-%   See also read_sdpa, sdplib_file, sdplib_value, kovalin, brisset.
+%   See also read_sdpa, sdplib_file, sdplib_value, kovalin, brisset, sdp_schur.
 
   t_start = tic;
   [F, F0, c, opts, sizes] = parse_inputs (varargin{:});
