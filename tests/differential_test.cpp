@@ -33,10 +33,12 @@ struct Pair {
 const Pair kKovalin{KOVALIN_MODULE, KOVALIN_PLAIN, KOVALIN_TRACED};
 const Pair kBrisset{BRISSET_MODULE, BRISSET_PLAIN, BRISSET_TRACED};
 const Pair kZandrel{ZANDREL_MODULE, ZANDREL_PLAIN, ZANDREL_TRACED};
+const Pair kSdpSchur{SDP_SCHUR_MODULE, SDP_SCHUR_PLAIN, SDP_SCHUR_TRACED};
 #else
 const Pair kKovalin{KOVALIN_MODULE, KOVALIN_PLAIN, nullptr};
 const Pair kBrisset{BRISSET_MODULE, BRISSET_PLAIN, nullptr};
 const Pair kZandrel{ZANDREL_MODULE, ZANDREL_PLAIN, nullptr};
+const Pair kSdpSchur{SDP_SCHUR_MODULE, SDP_SCHUR_PLAIN, nullptr};
 #endif
 using Paths = std::set<std::string>;
 
@@ -206,6 +208,17 @@ mxArray *cell_of(const std::vector<Columns> &mats, size_t m)
     for (const Columns &c : mats)
         e.push_back(standin::sparse(m, m, c));
     return cells(e);
+}
+
+// The Schur complement's panel [first last] as a fourth input.
+mxArray *panel(size_t first, size_t last)
+{
+    return standin::dense(1, 2, {(double)first, (double)last});
+}
+
+std::string panel_name(size_t first, size_t last)
+{
+    return ", panel [" + std::to_string(first) + " " + std::to_string(last) + "]";
 }
 
 class Differential : public ModuleTest {};
@@ -558,8 +571,57 @@ TEST_F(Differential, ZandrelRandom)
     }
 }
 
+// Elements of any density, some without entries, some the same element
+// again, rows out of order; the whole matrix and a panel of it. NaN and
+// infinity in a quarter of the rounds only: they would hide the rest.
+TEST_F(Differential, SdpSchurRandom)
+{
+    Data d(51);
+    for (int round = 0; round < 60; round++) {
+        const size_t m = 1 + d.below(30), k = 1 + d.below(12);
+        const bool special = round % 4 == 0;
+        std::vector<mxArray *> e;
+        for (size_t l = 0; l < k; l++) {
+            if (l > 0 && d.chance(0.15))
+                e.push_back(e[d.below(l)]);
+            else if (d.chance(0.1))
+                e.push_back(standin::sparse(m, m, Columns(m)));
+            else
+                e.push_back(standin::sparse(m, m, d.columns(m, d.chance(0.3) ? 0.4 : 0.06,
+                                                            special, d.chance(0.3))));
+        }
+        const mxArray *F = cells(e), *W = d.dense(m, special), *Y = d.dense(m, special);
+        const std::string what = "round " + std::to_string(round);
+        Compare(kSdpSchur, {F, W, Y}, what);
+        const size_t first = 1 + d.below(k), last = first + d.below(k - first + 1);
+        Compare(kSdpSchur, {F, W, Y, panel(first, last)}, what + panel_name(first, last));
+        standin::release_all();
+    }
+}
+
+// Many elements of a few entries each, in columns near each other, as a
+// theta problem's are, with one nearly dense among them: the whole matrix
+// and the panels that fill it, of one column and of sixteen.
+TEST_F(Differential, SdpSchurManySmallElements)
+{
+    Data d(52);
+    const size_t m = 40, k = 150;
+    std::vector<Columns> mats;
+    for (size_t l = 0; l < k; l++)
+        mats.push_back(d.scattered(m, 1 + d.below(3)));
+    mats[d.below(k)] = d.columns(m, 0.7, false, false);
+    const mxArray *F = cell_of(mats, m), *W = d.dense(m, false), *Y = d.dense(m, false);
+    Compare(kSdpSchur, {F, W, Y}, "whole");
+    for (size_t width : {1u, 16u})
+        for (size_t first = 1; first <= k; first += width) {
+            const size_t last = std::min(k, first + width - 1);
+            Compare(kSdpSchur, {F, W, Y, panel(first, last)}, panel_name(first, last));
+        }
+}
+
 // SDPLIB problems: the weighted sums of their constraint matrices, rows of
-// the Hessian and some of its entries, with W a dense symmetric matrix. The
+// the Hessian and some of its entries, with W a dense symmetric matrix, and
+// the Schur complement with another as Y, whole or in panels. The
 // problems are read from the data folder, or from SDPLIB_DIR when it is set.
 std::string sdplib_file(const std::string &name)
 {
@@ -573,7 +635,7 @@ protected:
     void TearDown() override { standin::release_all(); }
 };
 
-TEST_P(SdplibDifferential, AllThreeModules)
+TEST_P(SdplibDifferential, EveryModule)
 {
     sdpa::Problem p;
     std::string error;
@@ -588,6 +650,10 @@ TEST_P(SdplibDifferential, AllThreeModules)
         for (size_t i = 0; i <= j; i++)
             w[i + j * m] = w[j + i * m] = d.uniform() + (i == j ? 2.0 : 0.0);
     const mxArray *x = standin::dense(n, 1, y), *W = standin::dense(m, m, w);
+    for (size_t j = 0; j < m; j++)
+        for (size_t i = 0; i <= j; i++)
+            w[i + j * m] = w[j + i * m] = d.uniform() + (i == j ? 2.0 : 0.0);
+    const mxArray *Y = standin::dense(m, m, w);
 
     Compare(kKovalin, {x, F}, p.name + " sparse sum");
     Compare(kKovalin, {x, F, standin::scalar(-1)}, p.name + " dense sum");
@@ -599,6 +665,14 @@ TEST_P(SdplibDifferential, AllThreeModules)
             Compare(kZandrel, {W, Fi, W, standin::sparse(m, m, p.F[j])},
                     p.name + " Hessian entry " + std::to_string(i + 1) + "," +
                         std::to_string(j + 1));
+    }
+    // the plain loops form every entry alone: the whole matrix where that
+    // takes a moment, else its first and last columns and a middle panel
+    if (n * n * m <= 50000000)
+        Compare(kSdpSchur, {F, W, Y}, p.name + " Schur complement");
+    for (auto [first, last] : {std::pair<size_t, size_t>{1, 2}, {n / 2, n / 2 + 7}, {n, n}}) {
+        last = std::min(last, n);
+        Compare(kSdpSchur, {F, W, Y, panel(first, last)}, p.name + panel_name(first, last));
     }
 }
 
