@@ -85,7 +85,24 @@ std::vector<Module> modules()
             {"m = 0", [] { return std::vector<const mxArray *>{
                 standin::dense(0, 0), sp(0, {}), standin::dense(0, 0), sp(0, {})}; },
              kMemory}},
-         {kMemory, "Error: Matrices are corrupted?\n"}}};
+         {kMemory, "Error: Matrices are corrupted?\n"}},
+        {"sdp_schur", SDP_SCHUR_MODULE, {
+            {"m = 3", [] { return std::vector<const mxArray *>{
+                cells({sp(3, {{0, 0}, {2, 1}}), eye_sparse(3), sp(3, {{1, 0}, {0, 2}})}),
+                eye(3), eye(3)}; }, kMemory},
+            {"m = 3, panel [2 3]", [] { return std::vector<const mxArray *>{
+                cells({sp(3, {{0, 0}, {2, 1}}), eye_sparse(3), sp(3, {{1, 0}, {0, 2}})}),
+                eye(3), eye(3), standin::dense(1, 2, {2, 3})}; }, kMemory},
+            {"no entries", [] { return std::vector<const mxArray *>{
+                cells({sp(3, {}), sp(3, {})}), eye(3), eye(3)}; }, kMemory},
+            {"m = 0", [] { return std::vector<const mxArray *>{
+                cells({sp(0, {}), sp(0, {})}), standin::dense(0, 0),
+                standin::dense(0, 0)}; }, kMemory}},
+         {kMemory, "Error: Matrices are corrupted?\n",
+          "Error: Matrices from the cell array are corrupted?\n",
+          // a panel without storage holds no [first last]
+          "Error: Input 4 is expected to be [first last], whole numbers with "
+          "1 <= first <= last <= 3\n"}}};
 }
 
 // Everything the call must look at to compare two results.
