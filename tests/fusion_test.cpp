@@ -184,3 +184,51 @@ TEST_F(Fusion, BrissetRoundsEachProductBeforeAddingIt)
         }
     }
 }
+
+// Each of sdp_schur's three sums, H over a column of F{i}, G over F{i}'s
+// columns and M(i,j) over F{j}'s entries, meets -(1 + 2^-26) first and a*a
+// last, stored zeros between; G's slot goes four side by side from m = 4,
+// and M(i,j) pairs with its neighbour or is summed alone.
+TEST_F(Fusion, SdpSchurRoundsEachProductBeforeAddingIt)
+{
+    const standin::Module &sdp_schur = module_at(SDP_SCHUR_MODULE);
+    for (size_t m = 2; m <= 6; m++) {
+        const size_t last = m - 1;
+        // column 0 of [1, 0, ..., 0, a], stored zeros kept
+        mxArray *col = column0(m, ends(m, 1, a), true);
+        std::vector<double> y(m * m, 0.0), w(m * m, 0.0);
+        // H(0,0) = 1*Y(0,0) + ... + a*Y(0,m-1)
+        y[0] = b;
+        y[last * m] = a;
+        standin::Call inH = standin::call(sdp_schur, 1,
+            {standin::cell(1, 1, {col}), eye(m), standin::dense(m, m, y)});
+        // G(0,0) = W(0,0)*H(0,0) + ... + W(m-1,0)*H(m-1,0), H(x,0) = F(x,x)
+        standin::Columns diag(m);
+        for (size_t i = 0; i < m; i++)
+            diag[i] = {{static_cast<mwIndex>(i), i == 0 ? 1.0 : i == last ? a : 0.0}};
+        std::fill(y.begin(), y.end(), 0.0);
+        for (size_t i = 0; i < m; i++)
+            y[i * m] = 1;                                  // row 0 of Y
+        w[0] = b;
+        w[last] = a;
+        standin::Call inG = standin::call(sdp_schur, 1,
+            {standin::cell(1, 1, {standin::sparse(m, m, diag)}), standin::dense(m, m, w),
+             standin::dense(m, m, y)});
+        // M(i,j) = F{j}(0,0)*G(0,0) + ... + F{j}(m-1,0)*G(m-1,0), G(x,0) =
+        // W(0,x) for F{1} = e(1,1); F{j} = col gives H(0,0) = 1 as well
+        std::fill(w.begin(), w.end(), 0.0);
+        w[0] = b;
+        w[last * m] = a;
+        standin::Call inM = standin::call(sdp_schur, 1,
+            {standin::cell(1, 3, {column0(m, ends(m, 1, 0), true, false), col, col}),
+             standin::dense(m, m, w), eye(m)});
+        for (const standin::Call *c : {&inH, &inG, &inM})
+            ASSERT_TRUE(Returned(*c)) << "m = " << m;
+        EXPECT_EQ(bits(first_value(inH)), bits(0.0)) << "H, m = " << m;
+        EXPECT_EQ(bits(first_value(inG)), bits(0.0)) << "G, m = " << m;
+        const std::vector<double> M = standin::values(inM.out[0]);
+        EXPECT_EQ(M[0], b) << "m = " << m;
+        for (size_t e = 1; e < M.size(); e++)
+            EXPECT_EQ(bits(M[e]), bits(0.0)) << "M, m = " << m << ", entry " << e;
+    }
+}
