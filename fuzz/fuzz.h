@@ -1,4 +1,4 @@
-// What the three harnesses share: the fuzzer's bytes read as a call of a
+// What the harnesses share: the fuzzer's bytes read as a call of a
 // module through the stand-in host, and the property every call must have.
 //
 // A call either returns exactly one array of the kind and shape that the

@@ -1,6 +1,6 @@
 #!/bin/bash
-# fuzz.sh [SECONDS]: builds the three libFuzzer harnesses with Clang under
-# AddressSanitizer and UndefinedBehaviorSanitizer, and runs each for
+# fuzz.sh [SECONDS]: builds the libFuzzer harnesses, one a module, with
+# Clang under AddressSanitizer and UndefinedBehaviorSanitizer, and runs each for
 # SECONDS (60), starting from the seeds in fuzz/corpus/NAME. New inputs go
 # to build/fuzz-corpus/NAME; anything found is written to build/fuzz-found.
 # Installs Clang when it is missing.
@@ -18,7 +18,7 @@ CXX=clang++-14 cmake -S "$root" -B "$build" -DSDPK_FUZZ=ON -DSDPK_TESTS=OFF \
 passed=0
 failed=0
 mkdir -p "$root/build/fuzz-found"
-for m in kovalin brisset zandrel; do
+for m in kovalin brisset zandrel sdp_schur; do
     mkdir -p "$root/build/fuzz-corpus/$m"
     if "$build/fuzz/${m}_fuzz" -max_total_time="$seconds" -timeout=10 \
         -artifact_prefix="$root/build/fuzz-found/$m-" \
