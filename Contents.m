@@ -8,7 +8,8 @@
 %   kovalin       - weighted sum x(1)*A{1} + ... + x(n)*A{n} of square matrices
 %   brisset       - doubled traces 2*trace(C'*B*A*D{i}), one per sparse D{i}
 %   zandrel       - the trace trace((A + A')*B'*C*D)
-%   build_modules - compile the three for the running host (Octave or MATLAB)
+%   sdp_schur     - Schur complement trace(F{i}*W*F{j}*Y) of a block, whole or a panel
+%   build_modules - compile the four for the running host (Octave or MATLAB)
 %
 % Semidefinite programs (in sdp_solve/ and examples/):
 %   sdp_solve       - solve a semidefinite program by a primal-dual interior-point method

@@ -1,8 +1,9 @@
 function outdir = build_modules (outdir)
-%BUILD_MODULES compile kovalin, brisset and zandrel for the running host.
-%   build_modules compiles the three modules for the host that runs it,
-%   Octave through mkoctfile --mex or MATLAB through mex, with contraction
-%   of products and sums into fused multiply-adds turned off. It puts them
+%BUILD_MODULES compile kovalin, brisset, zandrel and sdp_schur for the running host.
+%   build_modules compiles the three modules and sdp_schur, the compiled
+%   routine of sdp_solve, for the host that runs it, Octave through
+%   mkoctfile --mex or MATLAB through mex, with contraction of products
+%   and sums into fused multiply-adds turned off. It puts them
 %   in the folder build/octave or build/matlab of the source tree, beside
 %   their help files and Contents.m, and reports what it built and where.
 %   It can be run from any current folder.
@@ -15,7 +16,7 @@ function outdir = build_modules (outdir)
 %      addpath (d);
 %      help kovalin
 %
-%   See also kovalin, brisset, zandrel.
+%   See also kovalin, brisset, zandrel, sdp_schur.
 
   root = fileparts (mfilename ('fullpath'));
   in_octave = exist ('OCTAVE_VERSION', 'builtin') ~= 0;
@@ -31,7 +32,7 @@ function outdir = build_modules (outdir)
     mkdir (outdir);
   end
   include = ['-I' fullfile(root, 'host')];
-  names = {'kovalin', 'brisset', 'zandrel'};
+  names = {'kovalin', 'brisset', 'zandrel', 'sdp_schur'};
   for k = 1:numel (names)
     name = names{k};
     source = fullfile (root, name, [name '.cpp']);
