@@ -1,4 +1,4 @@
-%BUILD_ELSEWHERE build_modules compiles the three modules from another
+%BUILD_ELSEWHERE build_modules compiles the modules from another
 % current folder into a folder of one's choosing, with their help files.
 
 %!test
@@ -8,14 +8,14 @@
 %!   cd (tempdir ());
 %!   evalc ('d = build_modules (out);');
 %!   assert (d, out);
-%!   for f = {'kovalin.mex', 'brisset.mex', 'zandrel.mex', 'kovalin.m', 'Contents.m'}
+%!   for f = {'kovalin.mex', 'brisset.mex', 'zandrel.mex', 'sdp_schur.mex', 'sdp_schur.m', 'Contents.m'}
 %!     assert (isfile (fullfile (out, f{1})), f{1});
 %!   end
 %!   A = [1 2; 2 3]; B = sparse ([2 0; 0 1]); C = ones (2); D = sparse ([0 1; 1 0]);
-%!   before = {kovalin([1 2], {B, D}), brisset(A, B, C, {D, B}), zandrel(A, B, C, D)};
+%!   before = {kovalin([1 2], {B, D}), brisset(A, B, C, {D, B}), zandrel(A, B, C, D), sdp_schur({B, D}, A, C)};
 %!   addpath (out);
 %!   assert (strcmp (fileparts (which ('zandrel')), out));
-%!   after = {kovalin([1 2], {B, D}), brisset(A, B, C, {D, B}), zandrel(A, B, C, D)};
+%!   after = {kovalin([1 2], {B, D}), brisset(A, B, C, {D, B}), zandrel(A, B, C, D), sdp_schur({B, D}, A, C)};
 %!   assert (isequal (before, after));
 %! unwind_protect_cleanup
 %!   rmpath (out);

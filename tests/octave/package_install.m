@@ -10,7 +10,7 @@
 %! old_list = pkg ('local_list');
 %! A = [1 2; 2 3]; B = sparse ([2 0; 0 1]); C = ones (2); D = sparse ([0 1; 1 0]);
 %! F = {B, D, speye(2)};
-%! before = {kovalin([1 2 3], F), kovalin([1 2 3], F, -1), brisset(A, B, C, F), zandrel(A, B, C, D)};
+%! before = {kovalin([1 2 3], F), kovalin([1 2 3], F, -1), brisset(A, B, C, F), zandrel(A, B, C, D), sdp_schur(F, A, C, [2 3])};
 %! unwind_protect
 %!   [status, archive] = system (sprintf ('"%s" "%s"', fullfile (root, 'scripts', 'octave-package.sh'), work));
 %!   assert (status, 0, archive);
@@ -20,12 +20,15 @@
 %!   pkg ('install', archive);
 %!   pkg ('load', 'sdpkernels');
 %!   assert (strncmp (which ('kovalin'), work, numel (work)));
-%!   after = {kovalin([1 2 3], F), kovalin([1 2 3], F, -1), brisset(A, B, C, F), zandrel(A, B, C, D)};
+%!   after = {kovalin([1 2 3], F), kovalin([1 2 3], F, -1), brisset(A, B, C, F), zandrel(A, B, C, D), sdp_schur(F, A, C, [2 3])};
 %!   assert (isequal (before, after));
 %!   assert (! isempty (strfind (evalc ('help brisset'), 'BRISSET')));
-%!   [n, nmax] = test ('zandrel', 'quiet', stdout);
-%!   assert (n, nmax);
-%!   assert (nmax > 0);
+%!   for name = {'zandrel', 'sdp_schur'}
+%!     assert (! isempty (strfind (evalc (['help ' name{1}]), upper (name{1}))));
+%!     [n, nmax] = test (name{1}, 'quiet', stdout);
+%!     assert (n, nmax);
+%!     assert (nmax > 0);
+%!   end
 %!   % the solver and the problems that come with it
 %!   assert (strncmp (which ('sdp_solve'), work, numel (work)));
 %!   [~, ~, info] = sdp_solve (sdplib_file ('truss1'), struct ('verbose', false));
