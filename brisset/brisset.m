@@ -42,7 +42,7 @@
 %      A = [2 1; 1 2]; B = speye(2); C = [1 0; 0 3];
 %      r = brisset(A, B, C, {speye(2), sparse([0 1; 1 0])})   % [16; 8]
 %
-%   See also kovalin, zandrel.
+%   See also kovalin, zandrel, sdp_schur.
 
 function r = brisset (varargin)
   error ('brisset: the compiled module is missing: run build_modules');

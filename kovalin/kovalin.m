@@ -25,7 +25,7 @@
 %      S = kovalin([1 3], A)          % sparse [5 1; 1 5]
 %      D = kovalin([1 3], A, -1)      % the same sum, dense
 %
-%   See also brisset, zandrel.
+%   See also brisset, zandrel, sdp_schur.
 
 function R = kovalin (varargin)
   error ('kovalin: the compiled module is missing: run build_modules');

@@ -22,7 +22,7 @@
 %      A = [1 2; 2 3]; B = sparse([2 0; 0 1]); C = ones(2); D = sparse([0 1; 1 0]);
 %      t = zandrel(A, B, C, D)       % 22, that is 2*trace(A*B*C*D)
 %
-%   See also kovalin, brisset.
+%   See also kovalin, brisset, sdp_schur.
 
 function t = zandrel (varargin)
   error ('zandrel: the compiled module is missing: run build_modules');
