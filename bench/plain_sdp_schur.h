@@ -43,6 +43,8 @@ static void schur_matrix(size_t m, size_t k_all, size_t first, size_t cols,
         }
         mirror(out, k, cols);
         release_schur_work(&w);
+    } else {
+        memset(out, 0, k * cols * sizeof(double));
     }
     release_storage(&w);
 }

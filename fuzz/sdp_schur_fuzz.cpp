@@ -27,17 +27,13 @@ static uint64_t bits(double v)
 // and M is symmetric bit for bit.
 static void check_values(const standin::Module &module,
                          const std::vector<const mxArray *> &inputs,
-                         const standin::Faults &faults, const mxArray *result,
+                         const mxArray *result,
                          size_t first, size_t last)
 {
     const size_t rows = mxGetM(result), n = rows + first - 1;
     const std::vector<double> P = standin::values(result);
     std::vector<double> M = P;
     if (inputs.size() == 4) {
-        // Where every sum is empty the result keeps the zeros that the
-        // hosts' new arrays hold: a NaN-filled one is no panel of M.
-        if (faults.poison_creations)
-            return;
         // an element before the panel may lack storage that it never read
         const standin::Call whole = standin::call(module, 1, {inputs[0], inputs[1], inputs[2]});
         if (!whole.ok && whole.message == "Error: Matrices from the cell array are corrupted?\n")
@@ -107,7 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                mxGetM(r) == n - first + 1 && mxGetN(r) == last - first + 1;
     });
     if (c.ok)
-        check_values(module, inputs, faults, c.out[0], first, last);
+        check_values(module, inputs, c.out[0], first, last);
     standin::release_all();
     return 0;
 }

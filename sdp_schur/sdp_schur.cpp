@@ -66,12 +66,15 @@ void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[])
     plhs[0] = mxCreateDoubleMatrix((mwSize)rows, (mwSize)cols, mxREAL);
     if (!plhs[0])
         mexErrMsgTxt("Error: Insufficient memory\n");
-    if (cols == 0 || m == 0)   /* every trace is 0 */
+    if (cols == 0)   /* an empty result */
         return;
     double *out = mxGetPr(plhs[0]);
     if (!out)
         mexErrMsgTxt("Error: Matrices are corrupted?\n");
-    schur_matrix(m, k, first, cols, prhs, out);
+    if (m == 0)   /* every trace is 0, whatever the host's new arrays hold */
+        memset(out, 0, rows * cols * sizeof(double));
+    else
+        schur_matrix(m, k, first, cols, prhs, out);
 }
 
 /* [first last], whole numbers with 1 <= first <= last <= k, as the
@@ -516,6 +519,8 @@ static void schur_matrix(size_t m, size_t k, size_t first, size_t cols,
         }
         mirror(out, w.k, cols);
         release_schur_work(&w);
+    } else {   /* every sum is empty */
+        memset(out, 0, w.k * cols * sizeof(double));
     }
     release_storage(&w);
 }

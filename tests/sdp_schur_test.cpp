@@ -299,8 +299,10 @@ TEST_F(SdpSchur, OfOrderZeroIsZerosWithoutReadingStorage)
     mxArray *E = standin::sparse(0, 0, {});
     for (mxArray *a : {W, Y, E})
         standin::null_storage(a, standin::Pr | standin::Ir | standin::Jc);
+    Faults poison;
+    poison.poison_creations = true;   // the zeros are written, not the host's
     for (const In &in : {In{cells({E, E}), W, Y}, In{cells({E, E}), W, Y, panel(2, 2)}}) {
-        Call c = run(in);
+        Call c = run(in, 1, poison);
         ASSERT_TRUE(Returned(c));
         const std::vector<double> M = standin::values(c.out[0]);
         EXPECT_EQ(M.size(), in.size() == 3 ? 4u : 1u);
@@ -314,7 +316,9 @@ TEST_F(SdpSchur, IsPlusZeroWhereAnElementHasNoEntriesWhateverWAndYHold)
 {
     const mxArray *nan = standin::dense(2, 2, {NAN, NAN, NAN, INFINITY});
     mxArray *none = standin::sparse(2, 2, Columns(2));
-    Call c = run({cells({none, none}), nan, nan});
+    Faults poison;
+    poison.poison_creations = true;
+    Call c = run({cells({none, none}), nan, nan}, 1, poison);
     ASSERT_TRUE(Returned(c));
     for (double v : standin::values(c.out[0]))
         EXPECT_EQ(bits(v), bits(0.0));
