@@ -1,30 +1,15 @@
 function part = find_blocks (F, F0, sizes)
 % The blocks of a problem: part.blocks is a cell of index vectors, one for
 % each block of order above one, and part.diag the indices of the diagonal
-% part (the 1-by-1 blocks and the diagonal blocks, gathered). With sizes,
-% a block list as an SDPA file gives it (a negative size is a diagonal
-% block), the blocks are laid along the diagonal in that order. Without,
-% they are the connected components of the joint pattern of F0 and the
-% F{i}, each in ascending order, ordered by their first index.
+% part (the 1-by-1 blocks and the diagonal blocks, gathered): the
+% connected components of the joint pattern of F0 and the F{i}, each in
+% ascending order, ordered by their first index. A block list as an SDPA
+% file gives it (sizes, a negative size a diagonal block) holds each of
+% these within one of its blocks, and may join several: a block of the
+% file that the pattern splits (qpG's order 2000, half of it diagonal; a
+% max-cut graph's isolated vertices) is taken in its parts, as Z and an
+% optimal Y keep the finer structure.
   m = size (F0, 1);
-  if (nargin > 2 && ~isempty (sizes))
-    first = cumsum ([1, abs(sizes(:).')]);
-    blocks = cell (1, numel (sizes));
-    keep = false (1, numel (sizes));
-    diag_ = cell (1, numel (sizes));
-    for k = 1:numel (sizes)
-      idx = first(k):first(k+1)-1;
-      if (sizes(k) > 1)
-        blocks{k} = idx;
-        keep(k) = true;
-      else
-        diag_{k} = idx;
-      end
-    end
-    part.blocks = blocks(keep);
-    part.diag = [diag_{:}];
-    return;
-  end
   % the joint pattern, with the diagonal, so that each component is a
   % diagonal block of dmperm's fine decomposition
   n = numel (F);
@@ -62,7 +47,9 @@ end
 %! assert (part.blocks, {[1 3]});
 %! assert (part.diag, 2);
 %!test
-%! % a block list: the 1-by-1 and diagonal blocks make the diagonal part
-%! part = find_blocks ({speye(8)}, sparse (8, 8), [2 -3 1 2]);
-%! assert (part.blocks, {[1 2], [7 8]});
-%! assert (part.diag, [3 4 5 6]);
+%! % a block list: its diagonal block and the parts of a block that the
+%! % pattern splits make the diagonal part and blocks of their own
+%! F = {sparse(blkdiag ([1 1 0; 1 1 0; 0 0 1], eye (2), [1 1; 1 1]))};
+%! part = find_blocks (F, sparse (7, 7), [3 -2 2]);
+%! assert (part.blocks, {[1 2], [6 7]});
+%! assert (part.diag, [3 4 5]);
