@@ -186,11 +186,17 @@ function [x, Y, info] = sdp_solve (varargin)
   if (say)
     print_progress ('head', n, m, opts.kernels, info.blocks);
   end
-  % one block that every F{i} touches, its Schur complement by sdp_schur:
-  % M is then kept from one iteration to the next and filled in panels
-  in_panels = nb == 1 && isempty (P.diag.idx) && isequal (P.blk(1).cons(:).', 1:n) && ...
-              isfield (K{1}, 'panel');
+  % one block, its Schur complement by sdp_schur: M is then kept from one
+  % iteration to the next and filled in panels, and the diagonal part's
+  % term, of a pattern that stays, at its positions (in_block where the
+  % block's panels have just written)
+  in_panels = nb == 1 && isfield (K{1}, 'panel');
   M = [];
+  if (in_panels && ~isempty (P.diag.idx))
+    [i, j] = find (spones (P.diag.A) * spones (P.diag.A).');
+    diag_at = i + (j - 1) * n;
+    in_block = ismember (i, P.blk(1).cons) & ismember (j, P.blk(1).cons);
+  end
   iter = 0;
   while (true)
     FY = block_traces (P, K, [], Y);
@@ -253,11 +259,19 @@ function [x, Y, info] = sdp_solve (varargin)
       if (isempty (M))
         M = zeros (n);
       end
+      cons = P.blk(1).cons;
+      nc = numel (cons);
       b = K{1}.panel_width;
-      for s = 1:b:n
-        e = min (n, s + b - 1);
-        M(s:n, s:e) = K{1}.panel (Y.b{1}, W.b{1}, s, e);
-        M(1:s-1, s:e) = M(s:e, 1:s-1).';
+      for s = 1:b:nc
+        e = min (nc, s + b - 1);
+        M(cons(s:nc), cons(s:e)) = K{1}.panel (Y.b{1}, W.b{1}, s, e);
+        M(cons(1:s-1), cons(s:e)) = M(cons(s:e), cons(1:s-1)).';
+      end
+      if (~isempty (P.diag.idx))
+        d = numel (Y.d);
+        A = P.diag.A;
+        D = A * spdiags (Y.d .* W.d, 0, d, d) * A.';
+        M(diag_at) = M(diag_at) .* in_block + full (D(diag_at));
       end
     else
       M = block_schur (P, K, Y, W, RZ, RY);
