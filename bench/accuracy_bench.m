@@ -23,7 +23,7 @@ function accuracy_bench (names, saved)
   for k = 1:numel (names)
     name = names{k};
     [~, ~, info] = sdp_solve (sdplib_file (name), struct ('verbose', false));
-    [value, text, unit, note] = published (name);
+    [value, text, unit, note] = published_value (name);
     if (isnan (value))
       digits = '-';
       agrees = '-';
@@ -37,19 +37,6 @@ function accuracy_bench (names, saved)
     fprintf (stderr, '%s: %s in %.1f s\n', name, info.status, info.time);
   end
   save ('-binary', saved, 'rows_');
-end
-
-function [value, text, unit, note] = published (name)
-  % SDPLIB's value, but for its two misprints
-  note = '';
-  switch (name)
-    case 'qap10'
-      [value, text, unit, note] = deal (-1093, '-1.093e+03', 1, ' ¹');
-    case 'qpG51'
-      [value, text, unit, note] = deal (11818, '1.181800e+04', 0.01, ' ²');
-    otherwise
-      [value, text, unit] = sdplib_value (name);
-  end
 end
 
 function s = ifelse (c, a, b)

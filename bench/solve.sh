@@ -7,6 +7,7 @@
 # with Octave's own tool first, and installs what it needs when it is
 # missing. With SDPK_BLAS=reference, Octave runs on Debian's reference
 # BLAS and LAPACK in place of the optimised BLAS that the set-up installs.
+# With SDPK_KINDS=cheapest, only the default kernels are timed.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/deps.sh"
