@@ -30,10 +30,10 @@
 %   150, n = 1106) the floor takes about two and a half times as long as
 %   that row, on average over its rows; at order 1000 with n = 7m brisset's
 %   rows are about as fast as it. So sdp_solve's default does not hand
-%   such a cell over row by row: where the F{i} are single entries,
-%   symmetric pairs or of rank one, it forms their Schur complement from
-%   gathered entries of inv(Z) and Y (theta3: 0.39 s over the whole solve,
-%   against 4.5 s by these rows and 1.2 s by Octave's). See BENCHMARKS.md.
+%   such a cell over row by row: it forms the whole block with sdp_schur,
+%   which takes each F{i} from the host once a call, not once a row
+%   (theta3: 0.22 s over the whole solve, against 4.3 s by these rows and
+%   1.2 s by Octave's). See BENCHMARKS.md.
 %
 %   The messages call A, B and C symmetric matrices, but only their class,
 %   shape and storage kind are tested.
