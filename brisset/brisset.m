@@ -32,7 +32,7 @@
 %   rows are about as fast as it. So sdp_solve's default does not hand
 %   such a cell over row by row: it forms the whole block with sdp_schur,
 %   which takes each F{i} from the host once a call, not once a row
-%   (theta3: 0.22 s over the whole solve, against 4.3 s by these rows and
+%   (theta3: 0.37 s over the whole solve, against 4.4 s by these rows and
 %   1.2 s by Octave's). See BENCHMARKS.md.
 %
 %   The messages call A, B and C symmetric matrices, but only their class,
