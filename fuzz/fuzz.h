@@ -108,6 +108,16 @@ inline mxArray *array(Bytes &in, size_t m, int depth = 0)
     }
 }
 
+// A dense m-by-m matrix of any values, or, one time in `odds`, any array
+// (its values are read from the bytes first either way).
+inline mxArray *dense_mostly(Bytes &in, size_t m, size_t odds)
+{
+    std::vector<double> v(m * m);
+    for (double &x : v)
+        x = in.value();
+    return in.below(odds) == 0 ? array(in, m) : standin::dense(m, m, v);
+}
+
 // A cell vector of n elements, mostly sparse (or dense) of order m.
 inline mxArray *cell_of(Bytes &in, size_t m, size_t n, bool dense_too)
 {

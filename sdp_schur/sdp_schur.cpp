@@ -158,10 +158,9 @@ static void check_elements(const mxArray *F, size_t k, size_t m)
    The elements are F{first}, ..., F{k} of the call, k of them here, and
    row i is row first + i of M. Positions take their slots in the order of
    their last elements, F{k}'s first, so that the slots row i needs come
-   first. entries is how many
-   entries the elements store in all, uses how many columns they use in
-   all, width the most columns one of them uses, and positions how many
-   positions they store between them. */
+   first. entries is how many entries the elements store in all, uses how
+   many columns they use in all, width the most columns one of them uses,
+   and positions how many positions they store between them. */
 struct SchurWork {
     const mwIndex **cell_jc, **cell_ir;
     const double **cell_pr;
