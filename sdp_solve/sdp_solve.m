@@ -143,6 +143,7 @@ function [x, Y, info] = sdp_solve (varargin)
   m = size (F0, 1);
   P = split_problem (F, F0, find_blocks (F, F0, sizes), C.group_order);
   nb = numel (P.blk);
+  warm_allocator (max ([n, cellfun(@numel, {P.blk.idx})]), C);
   K = cell (1, nb);
   for k = 1:nb
     K{k} = block_kernels (P.blk(k), opts.kernels, C);

@@ -46,6 +46,11 @@ function C = solver_constants ()
   % size made anew costs its page faults, and panels this small are taken
   % from memory the process already holds
   C.panel_bytes = 2 ^ 23;
+  % the largest array allocated and freed at the start, so that the
+  % allocator keeps the memory of the matrices of the solve for reuse
+  % (glibc raises its threshold for arrays taken from the system to 32
+  % MiB at most)
+  C.warm_bytes = 32e6;
   % the order from which a block's step lengths come from Lanczos' method
   % rather than a full eigen-decomposition
   C.lanczos_order = 150;
