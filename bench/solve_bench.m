@@ -11,9 +11,11 @@ function results = solve_bench (names, figure_file, saved)
 %   The first, the solves with the default kernels: for each problem its
 %   order m, its number n of constraint matrices, its blocks, the status,
 %   the iterations, the digits in which the farther objective agrees with
-%   the published value, the whole time, the time of an established
-%   interior-point solver written in C on this machine kind with OpenBLAS
-%   (where known) and the ratio of the two.
+%   the published value, the whole time of the first solve in the fresh
+%   Octave (a user's first call, which also pays for loading code and for
+%   the memory the process takes on) and of the fastest, the time of an
+%   established interior-point solver written in C on this machine kind
+%   with OpenBLAS (where known), and the ratio of the first to it.
 %
 %   The second, the Schur complement: the method each block's takes with
 %   the default kernels (info.schur_methods), and its time, and the whole
@@ -68,6 +70,10 @@ function results = solve_bench (names, figure_file, saved)
       for kind = kinds
         opts.kernels = kind{1};
         [~, ~, info] = sdp_solve (file, opts);
+        if (round == 1 && strcmp (kind{1}, 'cheapest'))
+          % the first solve of a fresh Octave, as a user's first call
+          first = info.time;
+        end
         if (round == 1 || info.time < r.(kind{1}).time)
           r.(kind{1}) = info;
         end
@@ -100,7 +106,7 @@ function results = solve_bench (names, figure_file, saved)
                        i.schur_time, r.modules.schur_time, r.octave.schur_time, ...
                        r.modules.time, r.octave.time, ...
                        i.setup_time, 1e3 * i.schur_time / it, 1e3 * i.factor_time / it, ...
-                       1e3 * rest, 1e3 * floor_, rest / floor_};
+                       1e3 * rest, 1e3 * floor_, rest / floor_, first};
     fprintf (stderr, '%s done: %.2f s, %.2f s and %.2f s\n', name, i.time, r.modules.time, ...
              r.octave.time);
   end
@@ -182,12 +188,12 @@ function text = describe (blocks)
 end
 
 function print_tables (rows_, figure_file)
-  fprintf ('| problem | m | n | blocks | status | it | digits | solve (s) | C solver (s) | solve / C solver |\n');
-  fprintf ('|---|---:|---:|---|---|---:|---:|---:|---:|---:|\n');
+  fprintf ('| problem | m | n | blocks | status | it | digits | first solve (s) | best solve (s) | C solver (s) | first / C solver |\n');
+  fprintf ('|---|---:|---:|---|---|---:|---:|---:|---:|---:|---:|\n');
   for k = 1:size (rows_, 1)
     r = rows_(k, :);
-    fprintf ('| %s | %d | %d | %s | %s | %d | %s | %.2f | %s | %s |\n', ...
-             r{1:7}, r{8}, num (r{9}, '%.2f'), num (r{10}, '%.1f'));
+    fprintf ('| %s | %d | %d | %s | %s | %d | %s | %.2f | %.2f | %s | %s |\n', ...
+             r{1:7}, r{23}, r{8}, num (r{9}, '%.2f'), num (r{23} / r{9}, '%.1f'));
   end
   fprintf ('\n| problem | Schur methods | Schur (s) | Schur, modules (s) | Schur, Octave (s) | solve, modules (s) | solve, Octave (s) |\n');
   fprintf ('|---|---|---:|---:|---:|---:|---:|\n');
