@@ -577,6 +577,8 @@ end
 %!error <F\{2\} must be square> sdp_solve ({speye(2), ones(2, 3)}, F0, [1 1])
 %!error <F\{2\} must be of order 2> sdp_solve ({speye(2), speye(3)}, F0, [1 1])
 %!error <F\{2\} must be symmetric> sdp_solve ({speye(2), sparse([0 1; 0 0])}, F0, [1 1])
+%!error <F\{2\} must be symmetric> sdp_solve ({speye(2), sparse([0 1; 2 0])}, F0, [1 1])
+%!error <F\{1\} must be symmetric> sdp_solve ({sparse([0 1; 0 0]), sparse([0 0; 1 0])}, F0, [1 1])
 %!error <F\{1\} must be a real matrix> sdp_solve ({1i * speye(2), speye(2)}, F0, [1 1])
 %!error <F0 must be symmetric> sdp_solve (F, sparse ([0 1; 0 0]), [1 1])
 %!error <F0 must be of order 2> sdp_solve (F, sparse (3, 3), [1 1])

@@ -68,10 +68,11 @@ function K = block_kernels (blk, kind, C)
   elseif (modules)
     I = full (eye (m));
     E = speye (m);
+    T = entries_of (F);
     % kovalin is told how many entries the sum stores, so that its work
     % lists hold the sum from the start and never grow; a sum that is
     % nearly full (gpp's) comes back as a full matrix at once
-    nz = sum_entries (F);
+    nz = nnz (sparse (T.r, T.c, 1, m, m));
     if (nz > C.nearly_full * m * m)
       nz = -1;
     end
@@ -85,7 +86,7 @@ function K = block_kernels (blk, kind, C)
       dense = cellfun (@nnz, F) > C.nearly_full * m * m;
     end
     if (any (dense))
-      Fstack = stack (blk);
+      Fstack = stack (blk, T);
       K.traces = @(A, G) traces_mixed (brisset (pick (A, I), E, G, F(~dense)) / 2, ...
                                        Fstack(:, dense), times_ (A, G), dense);
     else
@@ -94,7 +95,7 @@ function K = block_kernels (blk, kind, C)
     end
     K.method = 'rows';
     if (strcmp (kind, 'cheapest'))
-      [K.method, Ent] = schur_method (F, m, dense, C);
+      [K.method, Ent] = schur_method (F, m, dense, C, T);
     end
     switch (K.method)
       case 'rows'
@@ -104,7 +105,7 @@ function K = block_kernels (blk, kind, C)
         others(Ent.idx) = false;
         others = find (others);
         if (any (Ent.way(others) ~= 'b') && isempty (Fstack))
-          Fstack = stack (blk);
+          Fstack = stack (blk, T);
         end
         rows_ = struct ('F', {F}, 'others', others, 'way', Ent.way, 'rows_of', {Ent.rows_of}, ...
                         'Fstack', Fstack);
@@ -118,7 +119,7 @@ function K = block_kernels (blk, kind, C)
         K.panel = @(Y, W, first, last) sdp_schur (F, W, Y, [first last]);
         K.panel_width = max (1, floor (C.panel_bytes / (8 * k)));
       case 'dense'
-        Fwide = reshape (full (stack (blk)), m, []);
+        Fwide = reshape (full (stack (blk, T)), m, []);
         K.schur = @(Y, W, RZ, RY) schur_dense (Fwide, RZ, RY);
     end
   else
@@ -175,13 +176,19 @@ function F = cell_of (Fstack, m)
   end
 end
 
-function Fstack = stack (blk)
-  % Fstack = [F{1}(:) ... F{k}(:)], sparse, as split_problem gave it
+function Fstack = stack (blk, T)
+  % Fstack = [F{1}(:) ... F{k}(:)], sparse, as split_problem gave it, or
+  % from the entries T of the F{i} when given
   Fstack = blk.Fstack;
   if (~isempty (Fstack))
     return;
   end
   F = blk.F;
+  if (nargin > 1)
+    m = numel (blk.idx);
+    Fstack = sparse (T.r + (T.c - 1) * m, T.owner, T.v, m * m, numel (F));
+    return;
+  end
   k = numel (F);
   [I, V, J] = deal (cell (k, 1));
   for i = 1:k

@@ -27,8 +27,10 @@ function [F, F0, c, opts, sizes] = parse_inputs (varargin)
   F = F(:).';
   n = numel (F);
   m = size (F{1}, 1);
-  for i = 1:n
-    F{i} = check_matrix (F{i}, sprintf ('F{%d}', i), m);
+  if (~all_exact (F, m))
+    for i = 1:n
+      F{i} = check_matrix (F{i}, sprintf ('F{%d}', i), m);
+    end
   end
   F0 = check_matrix (F0, 'F0', m);
   if (~isnumeric (c) || ~isreal (c) || ~isvector (c) || numel (c) ~= n)
@@ -79,6 +81,27 @@ function [F, F0, c, opts, sizes] = parse_inputs (varargin)
     error (['sdp_solve: the modules kovalin and brisset are not on the path: build them ' ...
             'with build_modules, or set opts.kernels to ''octave''']);
   end
+end
+
+function ok = all_exact (F, m)
+  % whether every F{i} is already what check_matrix returns: a sparse real
+  % double m-by-m matrix, of finite entries and exactly symmetric, so that
+  % the matrices need no check one by one (read_sdpa's always are)
+  k = numel (F);
+  ok = all (cellfun ('issparse', F)) && all (cellfun ('isclass', F, 'double')) && ...
+       all (cellfun ('isreal', F)) && all (cellfun ('ndims', F) == 2) && ...
+       all (cellfun ('size', F, 1) == m) && all (cellfun ('size', F, 2) == m) && ...
+       k * m * m < flintmax;
+  if (~ok)
+    return;
+  end
+  T = entries_of (F);
+  % the entries in find's order are in the order of (matrix, column, row);
+  % the matrices are symmetric when, ordered by (matrix, row, column), they
+  % are the same positions with the same values
+  [by_row, order] = sort ((T.owner - 1) * m * m + (T.r - 1) * m + T.c);
+  ok = all (isfinite (T.v)) && isequal (by_row, (T.owner - 1) * m * m + (T.c - 1) * m + T.r) && ...
+       isequal (T.v(order), T.v);
 end
 
 function A = check_matrix (A, name, m)

@@ -1,4 +1,4 @@
-function [method, E] = schur_method (F, m, dense, C)
+function [method, E] = schur_method (F, m, dense, C, T)
 % The cheapest exact method for the Schur complement of a block of order
 % m, whose constraint matrices are the cell F (dense(i) where F{i} is
 % nearly full and has its row formed by dense products), chosen from
@@ -30,9 +30,12 @@ function [method, E] = schur_method (F, m, dense, C)
 % E gives, for 'entries', the positions idx of those F{i} in F, their
 % entries' row p and column q (p <= q) and the value h with F{i} =
 % h*(e_p*e_q' + e_q*e_p'); for 'rank', the positions idx and the
-% matrices U and S.
+% matrices U and S. T, when given, is entries_of (F).
+  if (nargin < 5)
+    T = entries_of (F);
+  end
   k = numel (F);
-  nz = cellfun (@nnz, F);
+  nz = T.counts.';
   % rows: F{i} against the positions of F{i:k}
   later = min (m * m, flipud (cumsum (flipud (nz(:)))));
   row_work = nz(:) .* later;
@@ -44,11 +47,7 @@ function [method, E] = schur_method (F, m, dense, C)
   % entries against all the positions, and the hand-over of the cell), or
   % gathered, G = W(:,I)*(F{i}(I,:)*Y) over the rows I where F{i} holds
   % entries and G(:)'*Fstack, or dense products where F{i} is nearly full
-  rows_of = cell (1, k);
-  for i = 1:k
-    rows_of{i} = find (any (F{i}, 2));
-  end
-  spread = cellfun (@numel, rows_of);
+  [rows_of, spread] = rows_in_use (T, m);
   by_brisset = nz .* min (m * m, sum (nz)) + C.schur_touch * k;
   gathered = 2 * spread * m * m / C.blas_speedup + sum (nz);
   way = repmat ('b', 1, k);
@@ -57,7 +56,7 @@ function [method, E] = schur_method (F, m, dense, C)
   row_cost = min (by_brisset, gathered);
   row_cost(dense) = 2 * m ^ 3 / C.dense_speedup;
   % entries: the pairs among themselves, the others' rows over all of F
-  E = single_pairs (F);
+  E = single_pairs (T);
   others = true (1, k);
   others(E.idx) = false;
   cost.entries = 8 * numel (E.idx) ^ 2 + sum (row_cost(others));
@@ -65,7 +64,7 @@ function [method, E] = schur_method (F, m, dense, C)
     cost.entries = Inf;
   end
   % rank: the terms of rank one, by products of order R
-  R = rank_one_terms (F, E);
+  R = rank_one_terms (F, E, T, rows_of);
   others = true (1, k);
   others(R.idx) = false;
   terms = size (R.U, 2);
@@ -78,7 +77,7 @@ function [method, E] = schur_method (F, m, dense, C)
   % of F{i} in use (m values each), G at the positions that F{i:k} store
   % (a sum over those columns each), and one term for each entry of F{i:k}
   if (C.sdp_schur)
-    need = positions_from (F, m);
+    need = positions_from (T, m);
     cost.sdp_schur = (sum ((nz(:) + spread(:)) * m + need .* spread(:) + ...
                            flipud (cumsum (flipud (nz(:))))) + 3 * k * m) / ...
                      C.sdp_schur_speedup + C.schur_touch * k;
@@ -93,70 +92,84 @@ function [method, E] = schur_method (F, m, dense, C)
   E.rows_of = rows_of;
 end
 
-function need = positions_from (F, m)
+function need = positions_from (T, m)
   % need(i): how many positions F{i}, ..., F{k} store between them
-  k = numel (F);
-  [L, J] = deal (cell (k, 1));
-  for i = 1:k
-    [r, c] = find (F{i});
-    L{i} = r + (c - 1) * m;
-    J{i} = i + zeros (numel (r), 1);
-  end
-  last = accumarray (vertcat (L{:}), vertcat (J{:}), [m * m, 1], @max);
+  k = numel (T.counts);
+  last = accumarray (T.r + (T.c - 1) * m, T.owner, [m * m, 1], @max);
   need = flipud (cumsum (flipud (accumarray (last(last > 0), 1, [k, 1]))));
 end
 
-function R = rank_one_terms (F, E)
+function [rows_of, spread] = rows_in_use (T, m)
+  % rows_of{i}: the rows where F{i} holds entries, ascending; spread(i)
+  % their number
+  k = numel (T.counts);
+  key = unique ((T.owner - 1) * m + T.r);
+  owner = floor ((key - 1) / m) + 1;
+  spread = accumarray (owner, 1, [k, 1]).';
+  rows_of = mat2cell (key - (owner - 1) * m, spread, 1).';
+end
+
+function R = rank_one_terms (F, E, T, rows_of)
   % the single entries and pairs of E as terms of rank one, and the other
   % F{i} = a*u*u' found exactly, by F(r,s)*F(t,t) = F(r,t)*F(t,s) over
-  % the rows and columns where F{i} holds entries, t one of them
+  % the rows and columns where F{i} holds entries, t one of them. The
+  % terms are numbered in the order of the F{i}: a single entry
+  % h*(e_p*e_p' + e_p*e_p') = 2h*e_p*e_p' makes one, a pair
+  % h*(e_p*e_q' + e_q*e_p') = h/2*((e_p + e_q)*(..)' - (e_p - e_q)*(..)')
+  % two, and any other F{i} of rank one one.
   k = numel (F);
   m = size (F{1}, 1);
-  [I, J, V] = deal (cell (k, 1));
-  [owner, sign_] = deal (cell (k, 1));
-  count = 0;
-  in_e = false (1, k);
+  in_e = false (k, 1);
   in_e(E.idx) = true;
-  h = zeros (1, k);
-  h(E.idx) = E.h;
-  p = zeros (1, k);
-  q = zeros (1, k);
+  single = false (k, 1);
+  single(E.idx) = E.p == E.q;
+  [p, q, h] = deal (zeros (k, 1));
   p(E.idx) = E.p;
   q(E.idx) = E.q;
-  ok = false (1, k);
-  for i = 1:k
-    if (in_e(i) && p(i) == q(i))
-      % h*(e_p*e_p' + e_p*e_p') = 2h*e_p*e_p'
-      [I{i}, J{i}, V{i}, owner{i}, sign_{i}] = deal (p(i), count + 1, 1, i, 2 * h(i));
-      count = count + 1;
-    elseif (in_e(i))
-      % h*(e_p*e_q' + e_q*e_p') = h/2*((e_p + e_q)*(..)' - (e_p - e_q)*(..)')
-      [I{i}, J{i}, V{i}] = deal ([p(i); q(i); p(i); q(i)], count + [1; 1; 2; 2], [1; 1; 1; -1]);
-      [owner{i}, sign_{i}] = deal ([i; i], h(i) / 2 * [1; -1]);
-      count = count + 2;
-    else
-      r = find (any (F{i}, 2));
-      if (isempty (r) || numel (r) > 8)
-        continue;
-      end
-      B = full (F{i}(r, r));
-      [~, t] = max (abs (diag (B)));
-      if (B(t, t) == 0 || ~isequal (B * B(t, t), B(:, t) * B(t, :)))
-        continue;
-      end
-      [I{i}, J{i}, V{i}, owner{i}, sign_{i}] = deal (r, count + ones (numel (r), 1), B(:, t), ...
-                                                     i, 1 / B(t, t));
-      count = count + 1;
+  h(E.idx) = E.h;
+  % the others, each tried alone: its rows, the column of its largest
+  % diagonal entry and that entry's inverse
+  [rows_, column, scale] = deal (cell (k, 1));
+  ok = in_e;
+  for i = find (~in_e & T.counts > 0 & cellfun (@numel, rows_of(:)) <= 8).'
+    r = rows_of{i};
+    B = full (F{i}(r, r));
+    [~, t] = max (abs (diag (B)));
+    if (B(t, t) == 0 || ~isequal (B * B(t, t), B(:, t) * B(t, :)))
+      continue;
     end
+    [rows_{i}, column{i}, scale{i}] = deal (r, B(:, t), 1 / B(t, t));
     ok(i) = true;
   end
-  R.idx = find (ok);
-  R.U = sparse (vertcat (I{:}), vertcat (J{:}), vertcat (V{:}), m, count);
+  terms = ok + (in_e & ~single);
+  first_term = cumsum (terms) - terms + 1;
+  count = sum (terms);
+  % the terms' entries, each term's together and in order: a single
+  % entry's, a pair's first term (p, q) and second (p, -q), the others'
+  s_ = find (single);
+  pr = find (in_e & ~single);
+  o_ = find (ok & ~in_e);
+  Jo = zeros (0, 1);
+  if (~isempty (o_))
+    Jo = repelem (first_term(o_), cellfun (@numel, rows_(o_)));
+  end
+  I = [p(s_); reshape([p(pr), q(pr), p(pr), q(pr)].', [], 1); vertcat(zeros (0, 1), rows_{o_})];
+  J = [first_term(s_); reshape([first_term(pr), first_term(pr), first_term(pr) + 1, ...
+                                first_term(pr) + 1].', [], 1); Jo];
+  V = [ones(numel (s_), 1); repmat([1; 1; 1; -1], numel (pr), 1); vertcat(zeros (0, 1), column{o_})];
+  % each term's matrix and scale, in the order of the terms
+  owner = zeros (count, 1);
+  scale_ = zeros (count, 1);
+  owner(first_term(s_)) = s_;
+  scale_(first_term(s_)) = 2 * h(s_);
+  owner([first_term(pr); first_term(pr) + 1]) = [pr; pr];
+  scale_([first_term(pr); first_term(pr) + 1]) = [h(pr) / 2; -h(pr) / 2];
+  owner(first_term(o_)) = o_;
+  scale_(first_term(o_)) = vertcat (zeros (0, 1), scale{o_});
+  R.idx = find (ok).';
+  R.U = sparse (I, J, V, m, count);
   % the same as rows and values padded to the longest column, and each
   % F{i}'s first and second term with their scales (none: 0)
-  I = vertcat (I{:});
-  J = vertcat (J{:});
-  V = vertcat (V{:});
   [J, by] = sort (J);
   I = I(by);
   V = V(by);
@@ -167,33 +180,36 @@ function R = rank_one_terms (F, E)
   R.value = zeros (t, count);
   R.row(sub2ind ([t, count], place, J)) = I;
   R.value(sub2ind ([t, count], place, J)) = V;
-  owner = vertcat (owner{:});
-  scale = vertcat (sign_{:});
   [~, col] = ismember (owner, R.idx);
   first = [true; diff(col) ~= 0];
   first = first(1:numel (col));
   R.first = find (first);
-  R.first_scale = scale(first);
+  R.first_scale = scale_(first);
   R.second = zeros (numel (R.idx), 1);
   R.second_scale = zeros (numel (R.idx), 1);
   R.second(col(~first)) = find (~first);
-  R.second_scale(col(~first)) = scale(~first);
+  R.second_scale(col(~first)) = scale_(~first);
 end
 
-function E = single_pairs (F)
+function E = single_pairs (T)
   % the F{i} that hold one diagonal entry, or one symmetric pair off it
-  k = numel (F);
-  [p, q, h] = deal (zeros (k, 1));
-  ok = false (1, k);
-  for i = 1:k
-    [r, c, v] = find (F{i});
-    if (numel (v) == 1 && r == c)
-      [p(i), q(i), h(i), ok(i)] = deal (r, r, v / 2, true);
-    elseif (numel (v) == 2 && r(1) == c(2) && r(2) == c(1) && r(1) ~= c(1) && v(1) == v(2))
-      [p(i), q(i), h(i), ok(i)] = deal (min (r), max (r), v(1), true);
-    end
-  end
-  E = struct ('idx', find (ok), 'p', p(ok), 'q', q(ok), 'h', h(ok));
+  s = T.starts;
+  one = T.counts == 1;
+  one(one) = T.r(s(one)) == T.c(s(one));
+  two = T.counts == 2;
+  a = s(two);
+  b = a + 1;
+  two(two) = T.r(a) == T.c(b) & T.r(b) == T.c(a) & T.r(a) ~= T.c(a) & T.v(a) == T.v(b);
+  [p, q, h] = deal (zeros (numel (s), 1));
+  p(one) = T.r(s(one));
+  q(one) = p(one);
+  h(one) = T.v(s(one)) / 2;
+  a = s(two);
+  p(two) = min (T.r(a), T.r(a + 1));
+  q(two) = max (T.r(a), T.r(a + 1));
+  h(two) = T.v(a);
+  ok = one | two;
+  E = struct ('idx', find (ok).', 'p', p(ok), 'q', q(ok), 'h', h(ok));
 end
 
 %!test
