@@ -1,20 +1,48 @@
 function x = solve_schur (M, RM, b, C)
 % M*x = b by the Cholesky factor RM of M, with iterative refinement while
 % the residual is above the rounding of forming it (8*eps*trace(M)*|x|,
-% trace(M) bounding M's norm), C.refinement times at most. The factor is
-% passed to linsolve as triangular: the backslash operator tests each
-% matrix for its structure and estimates its condition first, which
-% takes longer than the solve at the orders of theta's Schur complement
-  upper = struct ('UT', true);
-  upper_t = struct ('UT', true, 'TRANSA', true);
-  x = linsolve (RM, linsolve (RM, b, upper_t), upper);
+% trace(M) bounding M's norm), C.refinement times at most
+  x = solve_factor (RM, b, C.solve_block);
   scale = 8 * eps * sum (diag (M));
   for k = 1:C.refinement
     r = b - M * x;
     if (norm (r) <= scale * norm (x))
       break;
     end
-    x = x + linsolve (RM, linsolve (RM, r, upper_t), upper);
+    x = x + solve_factor (RM, r, C.solve_block);
+  end
+end
+
+function x = solve_factor (R, b, s)
+  % inv(R)*inv(R')*b, R upper triangular, by blocks of s rows. The
+  % backslash operator on a triangular matrix also estimates its
+  % condition, which takes longer than the solve: on the whole factor, at
+  % the orders of theta's Schur complement, ten times as long as a
+  % product with M. By blocks, the estimates are of order s, and the rest
+  % is products with the rows beside each triangle
+  n = size (R, 1);
+  first = 1:s:n;
+  last = min (n, first + s - 1);
+  count = numel (first);
+  % R'*y = b, first block to last, each block's part of y taken out of
+  % the rest of b as soon as it is known
+  x = b;
+  for i = 1:count
+    r = first(i):last(i);
+    x(r) = matrix_type (R(r, r), 'upper').' \ x(r);
+    if (i < count)
+      after = last(i)+1:n;
+      x(after) = x(after) - R(r, after).' * x(r);
+    end
+  end
+  % R*x = y, last block to first
+  for i = count:-1:1
+    r = first(i):last(i);
+    if (i < count)
+      after = last(i)+1:n;
+      x(r) = x(r) - R(r, after) * x(after);
+    end
+    x(r) = matrix_type (R(r, r), 'upper') \ x(r);
   end
 end
 
@@ -34,3 +62,19 @@ end
 %! M = Q * diag (logspace (0, 2, n)) * Q.';
 %! M = (M + M.') / 2;
 %! assert (solve_schur (M, chol (M), b, C), M \ b, 1e-12 * norm (M \ b));
+%!test
+%! % blocks of 16, the last one short, and one block: the solution of
+%! % the whole factor's triangular solves
+%! C = solver_constants ();
+%! n = 150;
+%! A = reshape (sin (1:n*n), n, n);
+%! M = A * A.' + eye (n);
+%! R = chol (M);
+%! b = cos (1:n).';
+%! C.refinement = 0;
+%! want = R \ (R.' \ b);
+%! for s = [16, 150, 1000]
+%!   C.solve_block = s;
+%!   assert (solve_schur (M, R, b, C), want, 1e-12 * norm (want));
+%! end
+
