@@ -24,3 +24,16 @@ function T = entries_of (F)
   end
   T.starts = cumsum ([1; T.counts(1:end-1)]);
 end
+
+%!test
+%! % matrices without entries among others, and one of order 1: the
+%! % entries in find's order, each with its matrix, and where each
+%! % matrix's begin
+%! F = {sparse(3, 3), sparse([1 3], [3 1], [2 2], 3, 3), sparse(3, 3), speye(3)};
+%! T = entries_of (F);
+%! assert ([T.r, T.c, T.v, T.owner], [3 1 2 2; 1 3 2 2; 1 1 1 4; 2 2 1 4; 3 3 1 4]);
+%! assert ([T.counts, T.starts], [0 1; 2 1; 0 3; 3 3]);
+%! T = entries_of ({sparse(1, 1)});
+%! assert (size (T.r), [0 1]);
+%! assert (size (T.owner), [0 1]);
+%! assert (T.counts, 0);
