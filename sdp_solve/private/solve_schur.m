@@ -2,14 +2,18 @@ function x = solve_schur (M, RM, b, C)
 % M*x = b by the Cholesky factor RM of M, with iterative refinement while
 % the residual is above the rounding of forming it (8*eps*trace(M)*|x|,
 % trace(M) bounding M's norm), C.refinement times at most
-  x = solve_factor (RM, b, C.solve_block);
+  s = C.solve_block;
+  if (size (RM, 1) <= C.solve_whole)
+    s = C.solve_whole;
+  end
+  x = solve_factor (RM, b, s);
   scale = 8 * eps * sum (diag (M));
   for k = 1:C.refinement
     r = b - M * x;
     if (norm (r) <= scale * norm (x))
       break;
     end
-    x = x + solve_factor (RM, r, C.solve_block);
+    x = x + solve_factor (RM, r, s);
   end
 end
 
@@ -22,8 +26,7 @@ function x = solve_factor (R, b, s)
   % is products with the rows beside each triangle. The blocks change how
   % the sums of the solves are grouped, and so their rounding: gpp's
   % iterations, which rounding moves by a few, went from 17 to 21 on
-  % gpp500-3 with blocks of 256, and back with blocks of 512, which leave
-  % every order up to 512 one block
+  % gpp500-3 with blocks of 256, hence one block up to order solve_whole
   n = size (R, 1);
   first = 1:s:n;
   last = min (n, first + s - 1);
@@ -77,8 +80,24 @@ end
 %! b = cos (1:n).';
 %! C.refinement = 0;
 %! want = R \ (R.' \ b);
+%! C.solve_whole = 0;
 %! for s = [16, 150, 1000]
 %!   C.solve_block = s;
 %!   assert (solve_schur (M, R, b, C), want, 1e-12 * norm (want));
 %! end
 
+%!test
+%! % up to solve_whole, one block whatever solve_block says: the bits of
+%! % the whole factor's triangular solves
+%! C = solver_constants ();
+%! C.refinement = 0;
+%! C.solve_block = 7;
+%! n = 60;
+%! A = reshape (sin (1:n*n), n, n);
+%! M = A * A.' + eye (n);
+%! R = chol (M);
+%! b = cos (1:n).';
+%! Ru = matrix_type (R, 'upper');
+%! assert (isequal (solve_schur (M, R, b, C), Ru \ (Ru.' \ b)));
+%! C.solve_whole = 59;
+%! assert (solve_schur (M, R, b, C), Ru \ (Ru.' \ b), 1e-12 * norm (Ru \ (Ru.' \ b)));
