@@ -18,15 +18,17 @@ function x = solve_schur (M, RM, b, C)
 end
 
 function x = solve_factor (R, b, s)
-  % inv(R)*inv(R')*b, R upper triangular, by blocks of s rows. The
-  % backslash operator on a triangular matrix also estimates its
-  % condition, which takes longer than the solve: on the whole factor, at
-  % the orders of theta's Schur complement, ten times as long as a
-  % product with M. By blocks, the estimates are of order s, and the rest
-  % is products with the rows beside each triangle. The blocks change how
+  % inv(R)*inv(R')*b, R upper triangular, by blocks of s rows. Octave's
+  % triangular solve (linsolve's, the backslash operator's) also
+  % estimates the matrix's condition, which takes longer than the solve:
+  % on the whole factor, at the orders of theta's Schur complement, ten
+  % times as long as a product with M. By blocks, the estimates are of
+  % order s, and the rest is products with the rows beside each triangle. The blocks change how
   % the sums of the solves are grouped, and so their rounding: gpp's
   % iterations, which rounding moves by a few, went from 17 to 21 on
   % gpp500-3 with blocks of 256, hence one block up to order solve_whole
+  upper = struct ('UT', true);
+  upper_t = struct ('UT', true, 'TRANSA', true);
   n = size (R, 1);
   first = 1:s:n;
   last = min (n, first + s - 1);
@@ -36,7 +38,7 @@ function x = solve_factor (R, b, s)
   x = b;
   for i = 1:count
     r = first(i):last(i);
-    x(r) = matrix_type (R(r, r), 'upper').' \ x(r);
+    x(r) = linsolve (R(r, r), x(r), upper_t);
     if (i < count)
       after = last(i)+1:n;
       x(after) = x(after) - R(r, after).' * x(r);
@@ -49,7 +51,7 @@ function x = solve_factor (R, b, s)
       after = last(i)+1:n;
       x(r) = x(r) - R(r, after) * x(after);
     end
-    x(r) = matrix_type (R(r, r), 'upper') \ x(r);
+    x(r) = linsolve (R(r, r), x(r), upper);
   end
 end
 
