@@ -39,7 +39,7 @@ function K = block_kernels (blk, kind, C)
   if (~isempty (blk.members))
     Fstack = stack (blk);
     if (modules)
-      nz = sum_entries (F);
+      nz = sum_entries (entries_of (F), m);
       K.sum = @(x) kovalin (x, F, nz);
     else
       K.sum = @(x) reshape (Fstack * x, m, m);
@@ -72,7 +72,7 @@ function K = block_kernels (blk, kind, C)
     % kovalin is told how many entries the sum stores, so that its work
     % lists hold the sum from the start and never grow; a sum that is
     % nearly full (gpp's) comes back as a full matrix at once
-    nz = nnz (sparse (T.r, T.c, 1, m, m));
+    nz = sum_entries (T, m);
     if (nz > C.nearly_full * m * m)
       nz = -1;
     end
@@ -83,7 +83,7 @@ function K = block_kernels (blk, kind, C)
     % products instead
     dense = false (1, k);
     if (m >= C.dense_order)
-      dense = cellfun (@nnz, F) > C.nearly_full * m * m;
+      dense = T.counts.' > C.nearly_full * m * m;
     end
     if (any (dense))
       Fstack = stack (blk, T);
@@ -157,15 +157,10 @@ function M = schur_group (pages, Y, W)
   M = sym_part (full (M));
 end
 
-function nz = sum_entries (F)
-  % the number of positions that F{1}, ..., F{k} store between them
-  k = numel (F);
-  [I, J] = deal (cell (k, 1));
-  for i = 1:k
-    [I{i}, J{i}] = find (F{i});
-  end
-  m = size (F{1}, 1);
-  nz = nnz (sparse (vertcat (I{:}), vertcat (J{:}), 1, m, m));
+function nz = sum_entries (T, m)
+  % the number of positions that F{1}, ..., F{k} store between them, from
+  % their entries T (entries_of)
+  nz = nnz (sparse (T.r, T.c, 1, m, m));
 end
 
 function F = cell_of (Fstack, m)
@@ -178,24 +173,16 @@ end
 
 function Fstack = stack (blk, T)
   % Fstack = [F{1}(:) ... F{k}(:)], sparse, as split_problem gave it, or
-  % from the entries T of the F{i} when given
+  % from the entries T of the F{i} (entries_of, when not given)
   Fstack = blk.Fstack;
   if (~isempty (Fstack))
     return;
   end
-  F = blk.F;
-  if (nargin > 1)
-    m = numel (blk.idx);
-    Fstack = sparse (T.r + (T.c - 1) * m, T.owner, T.v, m * m, numel (F));
-    return;
+  if (nargin < 2)
+    T = entries_of (blk.F);
   end
-  k = numel (F);
-  [I, V, J] = deal (cell (k, 1));
-  for i = 1:k
-    [I{i}, ~, V{i}] = find (F{i}(:));
-    J{i} = i + zeros (numel (I{i}), 1);
-  end
-  Fstack = sparse (vertcat (I{:}), vertcat (J{:}), vertcat (V{:}), numel (F{1}), k);
+  m = numel (blk.idx);
+  Fstack = sparse (T.r + (T.c - 1) * m, T.owner, T.v, m * m, numel (blk.F));
 end
 
 function A = pick (A, I)

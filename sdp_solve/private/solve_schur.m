@@ -23,10 +23,11 @@ function x = solve_factor (R, b, s)
   % estimates the matrix's condition, which takes longer than the solve:
   % on the whole factor, at the orders of theta's Schur complement, ten
   % times as long as a product with M. By blocks, the estimates are of
-  % order s, and the rest is products with the rows beside each triangle. The blocks change how
-  % the sums of the solves are grouped, and so their rounding: gpp's
-  % iterations, which rounding moves by a few, went from 17 to 21 on
-  % gpp500-3 with blocks of 256, hence one block up to order solve_whole
+  % order s, and the rest is products with the rows beside each triangle.
+  % The blocks change how the sums of the solves are grouped, and so their
+  % rounding: gpp's iterations, which rounding moves by a few, went from
+  % 17 to 21 on gpp500-3 with blocks of 256, hence one block up to order
+  % solve_whole
   upper = struct ('UT', true);
   upper_t = struct ('UT', true, 'TRANSA', true);
   n = size (R, 1);
