@@ -37,6 +37,8 @@ function [x, Y, info] = sdp_solve (varargin)
 %                  message (why it stopped)
 %      blocks      the orders of the blocks it solved by, and minus the
 %                  order of the diagonal part, if any
+%      root_from   the iteration from which the Schur complement came
+%                  from its square root (see below), NaN if never
 %
 %   The solver works block by block. The blocks are those of the file's
 %   block list, or for a problem given as matrices the connected
@@ -105,6 +107,22 @@ function [x, Y, info] = sdp_solve (varargin)
 %   factorization of the new iterate confirms it (a step it refutes that
 %   Lanczos' method or a polynomial gave is found again by eigenvalues),
 %   and shortens the step when rounding has left it just outside.
+%
+%   Near the optimum of a problem whose x is not unique, M's smallest
+%   eigenvalues fall below its largest times the rounding unit, and no M
+%   formed in floating point holds them: rounding then leaves the direction
+%   short of the dual equalities F{i}.dY = c(i) - F{i}.Y, by more than a
+%   correction of dx through M's factor can mend, and the dual residual
+%   stalls. From the first iteration where it does (by more than a tenth
+%   of the dual residual and of tol), or where M's Cholesky factorization
+%   fails, M is factored from its square root instead: M = B'*B, where
+%   column i of B holds each block's inv(RZ')*F{i}*RY' (Z = RZ'*RZ,
+%   Y = RY'*RY), and R of B's QR factorization has R'*R = M to working
+%   precision. That takes 2*rows(B)*n^2 operations an iteration, against
+%   n^3/3 for the Cholesky factor, and is done where B has at most 10 rows
+%   a constraint and costs at most 4 times forming M by the counts of the
+%   cost rule below (control, hinf and truss problems; not qap, whose
+%   sparse F{i} make M cheap and B dense).
 %
 %   With the cheapest kernels, a block of order above 30 that is not in a
 %   group has its Schur complement formed by one of five exact methods,
@@ -177,7 +195,7 @@ function [x, Y, info] = sdp_solve (varargin)
                  'pinf', Inf, 'dinf', Inf, 'iterations', 0, 'time', 0, ...
                  'setup_time', 0, 'schur_time', 0, 'factor_time', 0, 'message', '', ...
                  'blocks', block_orders (P), 'schur_methods', {{}}, ...
-                 'dimacs', NaN (1, 6), 'accuracy', Inf);
+                 'dimacs', NaN (1, 6), 'accuracy', Inf, 'root_from', NaN);
   info.schur_methods = cellfun (@(k) k.method, K, 'UniformOutput', false);
   info.setup_time = toc (t_start);
   best = struct ('x', x, 'Y', Y, 'nu', nu, 'worst', Inf, 'iter', 0, 'info', info);
@@ -198,6 +216,13 @@ function [x, Y, info] = sdp_solve (varargin)
     diag_at = i + (j - 1) * n;
     in_block = ismember (i, P.blk(1).cons) & ismember (j, P.blk(1).cons);
   end
+  % once rounding leaves a direction short of the dual equalities after
+  % its mending by more than root_share of the dual residual, or takes M's
+  % definiteness away, M comes from its square root for the rest of the
+  % solve, where that is affordable
+  can_root = root_affordable (P, K, C);
+  rooted = false;
+  redo = false;
   iter = 0;
   while (true)
     FY = block_traces (P, K, [], Y);
@@ -210,9 +235,10 @@ function [x, Y, info] = sdp_solve (varargin)
     dinf = norm (c - FY) / (1 + normc);
     info.pobj = pobj; info.dobj = dobj; info.gap = gap;
     info.pinf = pinf; info.dinf = dinf; info.iterations = iter;
-    if (say)
+    if (say && ~redo)
       print_progress ('row', iter, pobj, dobj, gap, pinf, dinf, alpha, mu);
     end
+    redo = false;
     worst = max ([gap, pinf, dinf]);
     if (worst < best.worst)
       best = struct ('x', x, 'Y', Y, 'nu', nu, 'worst', worst, 'iter', iter, 'info', info);
@@ -253,7 +279,10 @@ function [x, Y, info] = sdp_solve (varargin)
     % the Schur complement and its factor
     W = block_inverse (P, Z, RZ, C);
     t = tic;
-    if (in_panels)
+    if (rooted)
+      M = [];
+      B = schur_root (P, RZ, RY, Y, W, C);
+    elseif (in_panels)
       % filled in place, a panel at a time, once the last iteration's
       % direction has let go of M
       S = [];
@@ -279,8 +308,26 @@ function [x, Y, info] = sdp_solve (varargin)
     end
     info.schur_time = info.schur_time + toc (t);
     t = tic;
-    RM = factor_schur (M, C);
+    if (rooted)
+      % qr's one output is R, or in older hosts R in its upper triangle
+      RM = qr (B, 0);
+      RM = triu (RM(1:n, :));
+      B = [];
+      if (any (diag (RM) == 0))
+        RM = [];
+      end
+    else
+      RM = factor_schur (M, C);
+    end
     info.factor_time = info.factor_time + toc (t);
+    if (isempty (RM) && can_root && ~rooted)
+      [rooted, redo] = deal (true);
+      info.root_from = iter;
+      if (say)
+        print_progress ('root');
+      end
+      continue;
+    end
     if (isempty (RM))
       info.message = 'the Schur complement is no longer positive definite';
       [x, Y, nu, info] = fall_back (best, info);
@@ -306,7 +353,19 @@ function [x, Y, info] = sdp_solve (varargin)
     smu = sigma * mu;
     Rc = block_map (@(e, dz, dy) e - times_dense (dz, dy, C), ...
                     @(e, dz, dy) e - dz .* dy, block_eye (P, smu), dZ, dY);
-    [dx, dZ, dY] = direction (S, Rc, true);
+    if (can_root && ~rooted)
+      [dx, dZ, dY, short] = direction (S, Rc, true);
+      if (short > max (S.mend_tol, C.root_share * norm (S.d)))
+        [rooted, redo] = deal (true);
+        info.root_from = iter;
+        if (say)
+          print_progress ('root');
+        end
+        continue;
+      end
+    else
+      [dx, dZ, dY] = direction (S, Rc, true);
+    end
     gamma = C.gamma_base + C.gamma_span * min (alpha);
     ap = min (1, gamma * step_length (P, Z, RZ, W, dZ, C));
     ad = min (1, gamma * step_length (P, Y, RY, Yi, dY, C));
@@ -366,6 +425,34 @@ function [a, Xnew, Rnew, ok] = confirm_step (make, a, P, X, R, Xinv, D, gamma, C
       a = C.backoff * a;
     end
   end
+end
+
+function ok = root_affordable (P, K, C)
+  % whether M may come from its square root B: B has n rows at least and
+  % root_rows a constraint at most, and its columns and QR factorization
+  % count at most root_cost times the work of forming M, by the counts of
+  % the cost rule (blocks without a count, small ones, as the root's own)
+  n = P.n;
+  rows = numel (P.diag.idx);
+  columns = zeros (1, numel (P.blk));
+  for k = 1:numel (P.blk)
+    q = numel (P.blk(k).idx);
+    if (isempty (P.blk(k).members))
+      rows = rows + q ^ 2;
+    else
+      rows = rows + sum (P.blk(k).members .^ 2);
+    end
+    columns(k) = 2 * numel (P.blk(k).cons) * q ^ 3 / C.dense_speedup;
+  end
+  root = sum (columns) + 2 * rows * n ^ 2 / C.dense_speedup;
+  schur = sum (columns) + 2 * rows * n ^ 2 / C.dense_speedup;
+  for k = 1:numel (P.blk)
+    if (isfield (K{k}, 'work'))
+      q = numel (P.blk(k).idx);
+      schur = schur - columns(k) - 2 * q ^ 2 * n ^ 2 / C.dense_speedup + K{k}.work;
+    end
+  end
+  ok = rows >= n && rows <= C.root_rows * n && root <= C.root_cost * schur;
 end
 
 function orders = block_orders (P)
@@ -510,6 +597,20 @@ end
 %! assert (info.blocks, [2 2 -1]);
 %! assert (x, [1; 1], 1e-7);
 %! assert (full (Y(1:4, 1:4)), blkdiag ([1 -1; -1 1], [1 -1; -1 1]) / 2, 1e-7);
+%!test
+%! % control3's Schur complement becomes singular to working precision
+%! % near the optimum, as its x is not unique: its dual residual stalls near
+%! % 1e-7 unless M comes from its square root, from the iteration where the
+%! % mended direction still falls short
+%! [F, F0, c] = read_sdpa (sdplib_file ('control3'));
+%! [x, Y, info] = sdp_solve (F, F0, c, struct ('verbose', false));
+%! assert (info.status, 'solved');
+%! assert (info.root_from > 10 && info.root_from < info.iterations);
+%! check_measures (F, F0, c, x, Y, info, 1e-8);
+%! assert (abs (info.pobj - sdplib_value ('control3')) <= 1e-6 * info.pobj);
+%! % qap5's sparse F{i} make M cheap to form, its square root not
+%! [~, ~, info] = sdp_solve (sdplib_file ('qap5'), struct ('verbose', false));
+%! assert (isnan (info.root_from));
 %!test
 %! % an iteration that stops short of tol: hinf1 stalls near 1e-6, and
 %! % says so, with measures that a user recomputes alike

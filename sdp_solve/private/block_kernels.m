@@ -8,6 +8,8 @@ function K = block_kernels (blk, kind, C)
 %                  Z = RZ'*RZ and Y = RY'*RY
 %   K.method       how K.schur forms M: 'kron', 'group', 'rows', 'entries',
 %                  'rank', 'dense', 'sdp_schur' or 'octave'
+%   K.work         for a block of order above kron_order, not in a group,
+%                  the count of K.schur's work by schur_method's rule
 %   K.panel(Y, W, first, last)  with 'sdp_schur', M(first:k, first:last),
 %                  the same bits as K.schur's, for panels of
 %                  K.panel_width columns
@@ -95,8 +97,11 @@ function K = block_kernels (blk, kind, C)
     end
     K.method = 'rows';
     if (strcmp (kind, 'cheapest'))
-      [K.method, Ent] = schur_method (F, m, dense, C, T);
+      [K.method, Ent, cost] = schur_method (F, m, dense, C, T);
+    else
+      [~, ~, cost] = schur_method (F, m, dense, C, T);
     end
+    K.work = cost.(K.method);
     switch (K.method)
       case 'rows'
         K.schur = @(Y, W, varargin) schur_modules (F, Y, W, dense, Fstack);
@@ -132,6 +137,8 @@ function K = block_kernels (blk, kind, C)
     K.traces = @(A, G) full (Fstack.' * reshape (times_ (A, G), [], 1));
     K.schur = @(Y, W, varargin) schur_octave (F, Fstack, rows_of, Y, W);
     K.method = 'octave';
+    [~, ~, cost] = schur_method (F, m, false (1, k), C);
+    K.work = cost.rows;
   end
 end
 

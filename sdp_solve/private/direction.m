@@ -1,4 +1,4 @@
-function [dx, dZ, dY] = direction (S, Rc, mend)
+function [dx, dZ, dY, short] = direction (S, Rc, mend)
 % The HKM direction for the complementarity right-hand side Rc (empty for
 % zero): dZ = dx(1)*F{1} + ... + dx(n)*F{n} + P, F{i}.dY = d(i) =
 % c(i) - F{i}.Y and Z*dY + dZ*Y = Rc - Z*Y with dY symmetrized, so that
@@ -8,7 +8,8 @@ function [dx, dZ, dY] = direction (S, Rc, mend)
 % complement M and its factor RM, W = inv(Z), Y, c, d, P = nu*P0 (Pnu),
 % P*Y (PY) and the constants C. With mend, rounding in inv(Z) that leaves
 % F{i}.dY short of d(i) by more than mend_tol is mended: a change w of dx
-% changes the F{i}.dY by -M*w.
+% changes the F{i}.dY by -M*w; short is then the norm of what is left
+% short (computed when asked for).
   C = S.C;
   if (isempty (Rc))
     G = block_map (@(p) -p, @(p) -p, S.PY);
@@ -18,11 +19,13 @@ function [dx, dZ, dY] = direction (S, Rc, mend)
   dx = solve_schur (S.M, S.RM, block_traces (S.P, S.K, S.W, G) - S.c, C);
   dZ = plus_p (form_sum (S.P, S.K, dx), S.Pnu);
   dY = dual_step (S, Rc, dZ);
+  short = 0;
   if (~mend)
     return;
   end
   short = S.d - block_traces (S.P, S.K, [], dY);
   if (norm (short) <= S.mend_tol)
+    short = norm (short);
     return;
   end
   w = -solve_schur (S.M, S.RM, short, C);
@@ -35,6 +38,9 @@ function [dx, dZ, dY] = direction (S, Rc, mend)
   end
   dZ.d = dZ.d + Sw.d;
   dY.d = dY.d - S.W.d .* Sw.d .* S.Y.d;
+  if (nargout > 3)
+    short = norm (S.d - block_traces (S.P, S.K, [], dY));
+  end
 end
 
 function dZ = plus_p (dZ, Pnu)

@@ -2,6 +2,7 @@ function print_progress (what, varargin)
 % The iteration table and the summary of sdp_solve:
 %   print_progress ('head', n, m, kernels, blocks)
 %   print_progress ('row', iter, pobj, dobj, gap, pinf, dinf, alpha, mu)
+%   print_progress ('root')
 %   print_progress ('summary', info, kernels)
   switch (what)
     case 'head'
@@ -19,6 +20,8 @@ function print_progress (what, varargin)
       end
       fprintf ('%4d %16.8e %16.8e %9.2e %9.2e %9.2e %s %9.2e\n', iter, pobj, ...
                dobj, gap, pinf, dinf, steps, mu);
+    case 'root'
+      fprintf ('     (from here on, the Schur complement from its square root)\n');
     case 'summary'
       [info, kernels] = varargin{:};
       fprintf ('sdp_solve: %s (%s)\n', info.status, info.message);

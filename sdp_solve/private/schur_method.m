@@ -1,4 +1,4 @@
-function [method, E] = schur_method (F, m, dense, C, T)
+function [method, E, cost] = schur_method (F, m, dense, C, T)
 % The cheapest exact method for the Schur complement of a block of order
 % m, whose constraint matrices are the cell F (dense(i) where F{i} is
 % nearly full and has its row formed by dense products), chosen from
@@ -30,7 +30,8 @@ function [method, E] = schur_method (F, m, dense, C, T)
 % E gives, for 'entries', the positions idx of those F{i} in F, their
 % entries' row p and column q (p <= q) and the value h with F{i} =
 % h*(e_p*e_q' + e_q*e_p'); for 'rank', the positions idx and the
-% matrices U and S. T, when given, is entries_of (F).
+% matrices U and S. T, when given, is entries_of (F). cost holds each
+% method's count.
   if (nargin < 5)
     T = entries_of (F);
   end

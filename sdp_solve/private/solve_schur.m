@@ -1,12 +1,16 @@
 function x = solve_schur (M, RM, b, C)
 % M*x = b by the Cholesky factor RM of M, with iterative refinement while
 % the residual is above the rounding of forming it (8*eps*trace(M)*|x|,
-% trace(M) bounding M's norm), C.refinement times at most
+% trace(M) bounding M's norm), C.refinement times at most; with M empty,
+% RM'*RM = M comes from M's square root, and the solve is RM's alone
   s = C.solve_block;
   if (size (RM, 1) <= C.solve_whole)
     s = C.solve_whole;
   end
   x = solve_factor (RM, b, s);
+  if (isempty (M))
+    return;
+  end
   scale = 8 * eps * sum (diag (M));
   for k = 1:C.refinement
     r = b - M * x;

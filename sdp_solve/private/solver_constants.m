@@ -76,6 +76,16 @@ function C = solver_constants ()
   % the steps of iterative refinement of each solve with the Schur
   % complement
   C.refinement = 2;
+  % M from its square root, when rounding has left the direction short,
+  % where that root B has at most this many rows a constraint (its QR
+  % factorization takes 2*rows(B)*n^2 operations an iteration, against
+  % n^3/3 for M's Cholesky factor), and where forming and factoring it
+  % counts at most root_cost times forming M
+  C.root_rows = 10;
+  C.root_cost = 4;
+  % and where the direction is left short by more than this share of the
+  % dual residual, and by more than mend_tol
+  C.root_share = 0.1;
   % the solves with the factor of the Schur complement go by blocks of
   % solve_block rows, in a quarter of the time of whole triangular solves
   % at order 3000; up to order solve_whole, the factor is one block

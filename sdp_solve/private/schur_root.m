@@ -1,0 +1,114 @@
+function B = schur_root (P, RZ, RY, Y, W, C)
+% The square root B of the Schur complement M(i,j) =
+% trace(F{i}*inv(Z)*F{j}*Y), M = B'*B: with Z = RZ'*RZ and Y = RY'*RY,
+% column i of B holds each block's RZ' \ (F{i}*RY') as a vector (a
+% group's members' entries alone), and sqrt(y./z) times F{i}'s diagonal
+% on the diagonal part. Near the optimum of a problem whose x is not
+% unique, M's smallest eigenvalues fall below its largest times the
+% rounding unit, so that no matrix M formed in floating point holds them;
+% B holds them to working precision, its condition being the square root
+% of M's, and so does the triangular factor of B's QR factorization, at
+% rows(B) * n^2 operations. A block's columns are formed in panels of
+% C.panel_bytes at most, so that no array of B's size is made but B.
+  n = P.n;
+  rows = zeros (1, numel (P.blk));
+  for k = 1:numel (P.blk)
+    if (isempty (P.blk(k).members))
+      rows(k) = numel (P.blk(k).idx) ^ 2;
+    else
+      rows(k) = sum (P.blk(k).members .^ 2);
+    end
+  end
+  d = numel (Y.d);
+  B = zeros (sum (rows) + d, n);
+  top = 0;
+  for k = 1:numel (P.blk)
+    q = numel (P.blk(k).idx);
+    cons = P.blk(k).cons;
+    nc = numel (cons);
+    at = top + (1:rows(k));
+    top = top + rows(k);
+    if (~isempty (P.blk(k).members))
+      % a group, sparse: vec(F*RY') = kron(RY, I)*vec(F), and its
+      % members' entries alone, the others being zero
+      U = reshape (kron (RY{k}, speye (q)) * P.blk(k).Fstack, q, q * nc);
+      V = reshape (RZ{k}.' \ U, q * q, nc);
+      lin = arrayfun (@(p) p.lin(:), P.blk(k).pages, 'UniformOutput', false);
+      B(at, cons) = full (V(vertcat (lin{:}), :));
+      continue;
+    end
+    % a panel of columns: H = [F{j}, F{j+1}, ...], RY*H in one product,
+    % and its q-by-q parts transposed, (RY*F)' = F*RY' for F symmetric
+    Ry = full (RY{k});
+    Rz = full (RZ{k}).';
+    lower = struct ('LT', true);
+    w = max (1, floor (C.panel_bytes / (8 * q * q)));
+    for s = 1:w:nc
+      e = min (nc, s + w - 1);
+      if (isempty (P.blk(k).Fstack))
+        H = full ([P.blk(k).F{s:e}]);
+      else
+        H = reshape (full (P.blk(k).Fstack(:, s:e)), q, q * (e - s + 1));
+      end
+      U = reshape (permute (reshape (Ry * H, q, q, e - s + 1), [2 1 3]), q, []);
+      B(at, cons(s:e)) = reshape (linsolve (Rz, U, lower), q * q, e - s + 1);
+    end
+  end
+  B(top + 1:end, :) = spdiags (sqrt (Y.d .* W.d), 0, d, d) * P.diag.A.';
+end
+
+%!test
+%! % B'*B is the Schur complement of two blocks or a group, and a diagonal part
+%! F = {sparse([2 1 0 0 0 0 0; 1 0 0 0 0 0 0; 0 0 1 0 0 0 0; 0 0 0 1 1 0 0; 0 0 0 1 0 0 0; 0 0 0 0 0 3 0; 0 0 0 0 0 0 0]), ...
+%!      sparse([0 0 1 0 0 0 0; 0 1 0 0 0 0 0; 1 0 0 0 0 0 0; 0 0 0 0 0 0 0; 0 0 0 0 2 0 0; 0 0 0 0 0 0 0; 0 0 0 0 0 0 1]), ...
+%!      sparse([1 0 0 0 0 0 0; 0 0 2 0 0 0 0; 0 2 0 0 0 0 0; 0 0 0 3 0 0 0; 0 0 0 0 0 0 0; 0 0 0 0 0 1 0; 0 0 0 0 0 0 2])};
+%! F0 = sparse (7, 7);
+%! part.blocks = {[1 2 3], [4 5]};
+%! part.diag = [6 7];
+%! for g = [0 10]
+%!   if (g)
+%!     P = split_problem (F, F0, part, g);
+%!   else
+%!     P = split_problem (F, F0, part);
+%!   end
+%!   Zf = [4 1 0 0 0 0 0; 1 5 1 0 0 0 0; 0 1 3 0 0 0 0; 0 0 0 2 1 0 0; 0 0 0 1 3 0 0; 0 0 0 0 0 2 0; 0 0 0 0 0 0 5];
+%!   Yf = [3 0 1 0 0 0 0; 0 2 0 0 0 0 0; 1 0 4 0 0 0 0; 0 0 0 5 2 0 0; 0 0 0 2 1 0 0; 0 0 0 0 0 4 0; 0 0 0 0 0 0 3];
+%!   [Z.b, Y.b, RZ, RY] = deal (cell (1, numel (P.blk)));
+%!   for k = 1:numel (P.blk)
+%!     Z.b{k} = sparse (Zf(P.blk(k).idx, P.blk(k).idx));
+%!     Y.b{k} = sparse (Yf(P.blk(k).idx, P.blk(k).idx));
+%!     RZ{k} = chol (Z.b{k});
+%!     RY{k} = chol (Y.b{k});
+%!   end
+%!   dz = diag (Zf);
+%!   dy = diag (Yf);
+%!   Z.d = dz(P.diag.idx);
+%!   Y.d = dy(P.diag.idx);
+%!   W.d = 1 ./ Z.d;
+%!   M = zeros (3);
+%!   for i = 1:3
+%!     for j = 1:3
+%!       M(i,j) = trace (F{i} * inv (Zf) * F{j} * Yf);
+%!     end
+%!   end
+%!   B = schur_root (P, RZ, RY, Y, W, struct ('panel_bytes', 200));
+%!   assert (B.' * B, M, 1e-12 * norm (M));
+%! end
+%!test
+%! % one block, its F{i} held as a cell
+%! F = {sparse([2 1 0; 1 0 1; 0 1 1]), sparse([0 0 1; 0 1 0; 1 0 0]), speye(3)};
+%! P = split_problem (F, sparse (3, 3), find_blocks (F, sparse (3, 3)));
+%! assert (isempty (P.blk(1).Fstack));
+%! Zf = [4 1 0; 1 5 1; 0 1 3];
+%! Yf = [3 0 1; 0 2 0; 1 0 4];
+%! Y.b = {Yf};
+%! Y.d = zeros (0, 1);
+%! W.d = zeros (0, 1);
+%! M = zeros (3);
+%! for i = 1:3
+%!   for j = 1:3
+%!     M(i,j) = trace (F{i} * inv (Zf) * F{j} * Yf);
+%!   end
+%! end
+%! B = schur_root (P, {chol(Zf)}, {chol(Yf)}, Y, W, struct ('panel_bytes', 100));
+%! assert (B.' * B, M, 1e-12 * norm (M));
