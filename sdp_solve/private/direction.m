@@ -8,8 +8,8 @@ function [dx, dZ, dY, short] = direction (S, Rc, mend)
 % complement M and its factor RM, W = inv(Z), Y, c, d, P = nu*P0 (Pnu),
 % P*Y (PY) and the constants C. With mend, rounding in inv(Z) that leaves
 % F{i}.dY short of d(i) by more than mend_tol is mended: a change w of dx
-% changes the F{i}.dY by -M*w; short is then the norm of what is left
-% short (computed when asked for).
+% changes the F{i}.dY by -M*w. short is the norm of what is left short
+% (computed when asked for).
   C = S.C;
   if (isempty (Rc))
     G = block_map (@(p) -p, @(p) -p, S.PY);
@@ -23,23 +23,40 @@ function [dx, dZ, dY, short] = direction (S, Rc, mend)
   if (~mend)
     return;
   end
-  short = S.d - block_traces (S.P, S.K, [], dY);
-  if (norm (short) <= S.mend_tol)
-    short = norm (short);
-    return;
+  r = S.d - block_traces (S.P, S.K, [], dY);
+  short = norm (r);
+  % through M's factor, one mend; through its square root's, which holds
+  % M to working precision, as many as help
+  steps = 1;
+  if (isempty (S.M))
+    steps = C.mend_steps;
   end
-  w = -solve_schur (S.M, S.RM, short, C);
-  dx = dx + w;
-  Sw = form_sum (S.P, S.K, w);
-  for k = 1:numel (dZ.b)
-    dZ.b{k} = dZ.b{k} + Sw.b{k};
-    dW = S.W.b{k} * times_dense (Sw.b{k}, S.Y.b{k}, C);
-    dY.b{k} = dY.b{k} - sym_part (dW);
-  end
-  dZ.d = dZ.d + Sw.d;
-  dY.d = dY.d - S.W.d .* Sw.d .* S.Y.d;
-  if (nargout > 3)
-    short = norm (S.d - block_traces (S.P, S.K, [], dY));
+  for step = 1:steps
+    if (short <= S.mend_tol)
+      break;
+    end
+    w = -solve_schur (S.M, S.RM, r, C);
+    Sw = form_sum (S.P, S.K, w);
+    [dZ2, dY2] = deal (dZ, dY);
+    for k = 1:numel (dZ.b)
+      dZ2.b{k} = dZ.b{k} + Sw.b{k};
+      dW = S.W.b{k} * times_dense (Sw.b{k}, S.Y.b{k}, C);
+      dY2.b{k} = dY.b{k} - sym_part (dW);
+    end
+    dZ2.d = dZ.d + Sw.d;
+    dY2.d = dY.d - S.W.d .* Sw.d .* S.Y.d;
+    if (step == steps && nargout < 4)
+      [dx, dZ, dY] = deal (dx + w, dZ2, dY2);
+      break;
+    end
+    r2 = S.d - block_traces (S.P, S.K, [], dY2);
+    % a further mend that leaves the direction shorter still is dropped:
+    % the rounding of inv(Z)*dZ*Y has then outgrown what M's factor can
+    % mend
+    if (step > 1 && norm (r2) >= short)
+      break;
+    end
+    [dx, dZ, dY, r, short] = deal (dx + w, dZ2, dY2, r2, norm (r2));
   end
 end
 

@@ -70,6 +70,9 @@ function C = solver_constants ()
   % the correction of dx that restores F{i}.dY = c(i) - F{i}.Y is made
   % when rounding has left it short by more than this share of tol
   C.mend = 0.1;
+  % and mended once, or with M from its square root this many times at
+  % most, while each mend helps
+  C.mend_steps = 3;
   % the shifts of the Schur complement's diagonal, relative to its
   % largest entry, tried when rounding has taken its definiteness away
   C.schur_shifts = [1e-14 1e-12 1e-10];
