@@ -116,11 +116,12 @@ function [x, Y, info] = sdp_solve (varargin)
 %   stalls. From the first iteration where it does (by more than a tenth
 %   of the dual residual and of tol), or where M's Cholesky factorization
 %   fails, M is factored from its square root instead: M = B'*B, where
-%   column i of B holds each block's inv(RZ')*F{i}*RY' (Z = RZ'*RZ,
-%   Y = RY'*RY), and R of B's QR factorization has R'*R = M to working
-%   precision. That takes 2*rows(B)*n^2 operations an iteration, against
-%   n^3/3 for the Cholesky factor, and is done where B has at most 10 rows
-%   a constraint and costs at most 4 times forming M by the counts of the
+%   with Z = RZ'*RZ and RZ*Y*RZ' = U*diag(lambda)*U', column i of B holds
+%   each block's X = U'*inv(RZ')*F{i}*inv(RZ)*U, X(a,b) for a <= b times
+%   sqrt(lambda(a) + lambda(b)) (sqrt(lambda(a)) for a = b), and R of B's
+%   QR factorization has R'*R = M to working precision. That takes
+%   2*rows(B)*n^2 operations an iteration, against n^3/3 for the Cholesky
+%   factor, and is done where B has at most 10 rows a constraint and costs at most 4 times forming M by the counts of the
 %   cost rule below (control, hinf and truss problems; not qap, whose
 %   sparse F{i} make M cheap and B dense).
 %
@@ -433,26 +434,26 @@ function ok = root_affordable (P, K, C)
   % count at most root_cost times the work of forming M, by the counts of
   % the cost rule (blocks without a count, small ones, as the root's own)
   n = P.n;
-  rows = numel (P.diag.idx);
+  rows = [zeros(1, numel (P.blk)), numel(P.diag.idx)];
   columns = zeros (1, numel (P.blk));
   for k = 1:numel (P.blk)
     q = numel (P.blk(k).idx);
     if (isempty (P.blk(k).members))
-      rows = rows + q ^ 2;
+      rows(k) = q * (q + 1) / 2;
     else
-      rows = rows + sum (P.blk(k).members .^ 2);
+      rows(k) = sum (P.blk(k).members .^ 2);
     end
-    columns(k) = 2 * numel (P.blk(k).cons) * q ^ 3 / C.dense_speedup;
+    columns(k) = 4 * numel (P.blk(k).cons) * q ^ 3 / C.dense_speedup;
   end
-  root = sum (columns) + 2 * rows * n ^ 2 / C.dense_speedup;
-  schur = sum (columns) + 2 * rows * n ^ 2 / C.dense_speedup;
+  share = [columns, 0] + 2 * rows * n ^ 2 / C.dense_speedup;
+  schur = share;
   for k = 1:numel (P.blk)
     if (isfield (K{k}, 'work'))
-      q = numel (P.blk(k).idx);
-      schur = schur - columns(k) - 2 * q ^ 2 * n ^ 2 / C.dense_speedup + K{k}.work;
+      schur(k) = K{k}.work;
     end
   end
-  ok = rows >= n && rows <= C.root_rows * n && root <= C.root_cost * schur;
+  ok = sum (rows) >= n && sum (rows) <= C.root_rows * n && ...
+       sum (share) <= C.root_cost * sum (schur);
 end
 
 function orders = block_orders (P)

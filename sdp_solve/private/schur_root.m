@@ -1,9 +1,10 @@
 function B = schur_root (P, RZ, RY, Y, W, C)
 % The square root B of the Schur complement M(i,j) =
 % trace(F{i}*inv(Z)*F{j}*Y), M = B'*B: with Z = RZ'*RZ and Y = RY'*RY,
-% column i of B holds each block's RZ' \ (F{i}*RY') as a vector (a
-% group's members' entries alone), and sqrt(y./z) times F{i}'s diagonal
-% on the diagonal part. Near the optimum of a problem whose x is not
+% column i of B holds, for each block, the upper triangle of
+% Phi'*F{i}*Phi, weighted (see below), for a group the entries of
+% RZ' \ (F{i}*RY'), and on the diagonal part sqrt(y./z) times F{i}'s
+% diagonal. Near the optimum of a problem whose x is not
 % unique, M's smallest eigenvalues fall below its largest times the
 % rounding unit, so that no matrix M formed in floating point holds them;
 % B holds them to working precision, its condition being the square root
@@ -14,7 +15,7 @@ function B = schur_root (P, RZ, RY, Y, W, C)
   rows = zeros (1, numel (P.blk));
   for k = 1:numel (P.blk)
     if (isempty (P.blk(k).members))
-      rows(k) = numel (P.blk(k).idx) ^ 2;
+      rows(k) = numel (P.blk(k).idx) * (numel (P.blk(k).idx) + 1) / 2;
     else
       rows(k) = sum (P.blk(k).members .^ 2);
     end
@@ -37,21 +38,33 @@ function B = schur_root (P, RZ, RY, Y, W, C)
       B(at, cons) = full (V(vertcat (lin{:}), :));
       continue;
     end
-    % a panel of columns: H = [F{j}, F{j+1}, ...], RY*H in one product,
-    % and its q-by-q parts transposed, (RY*F)' = F*RY' for F symmetric
-    Ry = full (RY{k});
-    Rz = full (RZ{k}).';
-    lower = struct ('LT', true);
+    % with G = RZ*Y*RZ' = U*diag(lambda)*U', whose eigenvalues are those
+    % of Y*Z, and Phi = inv(RZ)*U, M(i,j) = trace(X{i}*diag(lambda)*X{j})
+    % for X{i} = Phi'*F{i}*Phi: the sum over a <= b of X{i}(a,b)*X{j}(a,b)
+    % times lambda(a) + lambda(b) (lambda(a) on the diagonal), so that
+    % q*(q+1)/2 rows of B hold the block
+    Rz = full (RZ{k});
+    G = Rz * full (Y.b{k}) * Rz.';
+    [U, L] = eig ((G + G.') / 2);
+    lambda = max (diag (L), 0);
+    Phi = Rz \ U;
+    [a, b] = ndgrid (1:q, 1:q);
+    up = find (a <= b);
+    scale = sqrt (lambda(a(up)) + lambda(b(up)) .* (a(up) < b(up)));
+    % a panel of columns: H = [F{j}, F{j+1}, ...], Phi'*H in one product,
+    % its q-by-q parts stacked, times Phi in another
     w = max (1, floor (C.panel_bytes / (8 * q * q)));
     for s = 1:w:nc
       e = min (nc, s + w - 1);
+      c = e - s + 1;
       if (isempty (P.blk(k).Fstack))
         H = full ([P.blk(k).F{s:e}]);
       else
-        H = reshape (full (P.blk(k).Fstack(:, s:e)), q, q * (e - s + 1));
+        H = reshape (full (P.blk(k).Fstack(:, s:e)), q, q * c);
       end
-      U = reshape (permute (reshape (Ry * H, q, q, e - s + 1), [2 1 3]), q, []);
-      B(at, cons(s:e)) = reshape (linsolve (Rz, U, lower), q * q, e - s + 1);
+      X = reshape (permute (reshape (Phi.' * H, q, q, c), [1 3 2]), q * c, q) * Phi;
+      X = reshape (permute (reshape (X, q, c, q), [1 3 2]), q * q, c);
+      B(at, cons(s:e)) = X(up, :) .* scale;
     end
   end
   B(top + 1:end, :) = spdiags (sqrt (Y.d .* W.d), 0, d, d) * P.diag.A.';
