@@ -30,12 +30,22 @@ function B = schur_root (P, RZ, RY, Y, W, C)
     at = top + (1:rows(k));
     top = top + rows(k);
     if (~isempty (P.blk(k).members))
-      % a group, sparse: vec(F*RY') = kron(RY, I)*vec(F), and its
-      % members' entries alone, the others being zero
-      U = reshape (kron (RY{k}, speye (q)) * P.blk(k).Fstack, q, q * nc);
-      V = reshape (RZ{k}.' \ U, q * q, nc);
-      lin = arrayfun (@(p) p.lin(:), P.blk(k).pages, 'UniformOutput', false);
-      B(at, cons) = full (V(vertcat (lin{:}), :));
+      % a group: its members' entries of RZ' \ (F*RY') alone, the others
+      % being zero, a member at a time as
+      % vec(RZ' \ (F*RY')) = kron(RY, inv(RZ)')*vec(F)
+      V = zeros (rows(k), nc);
+      last = 0;
+      for c = 1:numel (P.blk(k).pages)
+        lin = P.blk(k).pages(c).lin;
+        e = size (lin, 1) ^ 2;
+        for j = 1:size (lin, 3)
+          at_j = lin(:, :, j);
+          V(last + (1:e), :) = kron (full (RY{k}(at_j)), inv (full (RZ{k}(at_j))).') * ...
+                               P.blk(k).Fstack(at_j(:), :);
+          last = last + e;
+        end
+      end
+      B(at, cons) = V;
       continue;
     end
     % with G = RZ*Y*RZ' = U*diag(lambda)*U', whose eigenvalues are those
