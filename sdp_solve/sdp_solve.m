@@ -613,15 +613,15 @@ end
 %! [~, ~, info] = sdp_solve (sdplib_file ('qap5'), struct ('verbose', false));
 %! assert (isnan (info.root_from));
 %!test
-%! % an iteration that stops short of tol: hinf1 stalls near 1e-6, and
+%! % an iteration that stops short of tol: hinf2 stalls near 1e-5, and
 %! % says so, with measures that a user recomputes alike
-%! [F, F0, c] = read_sdpa (sdplib_file ('hinf1'));
+%! [F, F0, c] = read_sdpa (sdplib_file ('hinf2'));
 %! [x, Y, info] = sdp_solve (F, F0, c, struct ('verbose', false));
 %! assert (info.status, 'inaccurate');
 %! check_measures (F, F0, c, x, Y, info, 1e-8);
-%! [x, Y, info] = sdp_solve (F, F0, c, struct ('verbose', false, 'tol', 1e-5));
+%! [x, Y, info] = sdp_solve (F, F0, c, struct ('verbose', false, 'tol', 1e-4));
 %! assert (info.status, 'solved');
-%! check_measures (F, F0, c, x, Y, info, 1e-5);
+%! check_measures (F, F0, c, x, Y, info, 1e-4);
 %!test
 %! % no x gives Z >= 0: Y is the certificate
 %! [F, F0, c] = read_sdpa (sdplib_file ('infp1'));
