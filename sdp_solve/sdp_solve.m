@@ -13,7 +13,11 @@ function [x, Y, info] = sdp_solve (varargin)
 %      status      'solved', 'inaccurate', 'not solved', 'primal
 %                  infeasible' or 'dual infeasible'
 %      pobj, dobj  c'*x and F0.Y
-%      gap         |pobj - dobj| / max(1, (|pobj| + |dobj|) / 2)
+%      gap         max(|pobj - dobj|, Zx.Y) / max(1, (|pobj| + |dobj|) / 2),
+%                  with Zx = x(1)*F{1} + ... + x(n)*F{n} - F0: where Y's
+%                  equalities are short and x is large, pobj - dobj
+%                  differs from Zx.Y, and neither alone bounds the
+%                  distance to the optimum
 %      pinf        max(0, -lambda_min(Zx)) / (1 + ||F0||_F), where
 %                  Zx = x(1)*F{1} + ... + x(n)*F{n} - F0
 %      dinf        max(||(c(i) - F{i}.Y)||_2, -lambda_min(Y)) / (1 + ||c||_2)
@@ -231,7 +235,7 @@ function [x, Y, info] = sdp_solve (varargin)
     dobj = block_inner (F0b, Y);
     ZY = block_inner (Z, Y);
     mu = ZY / m;
-    gap = abs (pobj - dobj) / max (1, (abs (pobj) + abs (dobj)) / 2);
+    gap = max (abs (pobj - dobj), ZY) / max (1, (abs (pobj) + abs (dobj)) / 2);
     pinf = nu * normP0 / (1 + normF0);
     dinf = norm (c - FY) / (1 + normc);
     info.pobj = pobj; info.dobj = dobj; info.gap = gap;
@@ -500,12 +504,18 @@ end
 %! b = 1 + full (max (abs (F0(:))));
 %! s = 1 + abs (pobj) + abs (dobj);
 %! want = [norm(FY - c(:)) / a, low_y / a, low_z / b, (pobj - dobj) / s, sum(sum (Zx .* Y)) / s];
-%! assert (info.dimacs([1 2 4 5 6]), want, 1e-12 * max (1, abs (want)));
-%! gap = abs (pobj - dobj) / max (1, (abs (pobj) + abs (dobj)) / 2);
+%! % the cone violations within the rounding of an eigenvalue next to 0
+%! % (the solver takes a matrix its Cholesky factor accepts as in the cone)
+%! near_y = size (F0, 1) * eps * norm (full (Y), 1) / a;
+%! near_z = size (F0, 1) * eps * norm (Zx, 1) / b;
+%! slack = [0, near_y, near_z, 0, 0];
+%! assert (abs (info.dimacs([1 2 4 5 6]) - want) <= 1e-12 * max (1, abs (want)) + slack);
+%! gap = max (abs (pobj - dobj), sum (sum (Zx .* Y))) / max (1, (abs (pobj) + abs (dobj)) / 2);
 %! pinf = low_z / (1 + norm (F0, 'fro'));
 %! dinf = max (norm (c(:) - FY), low_y) / (1 + norm (c));
-%! assert ([info.gap info.pinf info.dinf], [gap pinf dinf], 1e-12 * max (1, [gap pinf dinf]));
-%! assert (info.accuracy, max ([gap pinf dinf]), 1e-12);
+%! slack = [0, near_z * b / (1 + norm (F0, 'fro')), near_y * a / (1 + norm (c))];
+%! assert (abs ([info.gap info.pinf info.dinf] - [gap pinf dinf]) <= 1e-12 * max (1, [gap pinf dinf]) + slack);
+%! assert (info.accuracy, max ([info.gap info.pinf info.dinf]));
 %! assert (info.dimacs(3) >= 0);
 %! switch (info.status)
 %!   case 'solved'

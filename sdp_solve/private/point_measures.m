@@ -13,7 +13,8 @@ function info = point_measures (P, K, F0b, c, x, Y, residual, normF0, tol, info)
   low_y = violation (P, Y);
   info.pobj = pobj;
   info.dobj = dobj;
-  info.gap = abs (pobj - dobj) / max (1, (abs (pobj) + abs (dobj)) / 2);
+  ZxY = block_inner (Zx, Y);
+  info.gap = max (abs (pobj - dobj), ZxY) / max (1, (abs (pobj) + abs (dobj)) / 2);
   info.pinf = low_z / (1 + normF0);
   info.dinf = max (norm (c - FY), low_y) / (1 + norm (c));
   % the six DIMACS measures
@@ -21,7 +22,7 @@ function info = point_measures (P, K, F0b, c, x, Y, residual, normF0, tol, info)
   scale_f0 = 1 + max ([0, cellfun(@(f) full (max (abs (f(:)))), F0b.b), max(abs (F0b.d))]);
   scale_obj = 1 + abs (pobj) + abs (dobj);
   info.dimacs = [norm(c - FY) / scale_c, low_y / scale_c, residual / scale_f0, ...
-                 low_z / scale_f0, (pobj - dobj) / scale_obj, block_inner(Zx, Y) / scale_obj];
+                 low_z / scale_f0, (pobj - dobj) / scale_obj, ZxY / scale_obj];
   info.accuracy = max ([info.gap, info.pinf, info.dinf]);
   if (info.accuracy <= tol)
     info.status = 'solved';
