@@ -125,9 +125,11 @@ function [x, Y, info] = sdp_solve (varargin)
 %   sqrt(lambda(a) + lambda(b)) (sqrt(lambda(a)) for a = b), and R of B's
 %   QR factorization has R'*R = M to working precision. That takes
 %   2*rows(B)*n^2 operations an iteration, against n^3/3 for the Cholesky
-%   factor, and is done where B has at most 10 rows a constraint and costs at most 4 times forming M by the counts of the
-%   cost rule below (control, hinf and truss problems; not qap, whose
-%   sparse F{i} make M cheap and B dense).
+%   factor, and is done where B has at most 10 rows a constraint and costs
+%   at most 4 times forming M by the counts of the cost rule below
+%   (control, hinf and truss problems; not qap, whose sparse F{i} make M
+%   cheap and B dense). A group's members take the rows of
+%   inv(RZ')*F{i}*RY', their order squared each.
 %
 %   With the cheapest kernels, a block of order above 30 that is not in a
 %   group has its Schur complement formed by one of five exact methods,
