@@ -328,11 +328,7 @@ function [x, Y, info] = sdp_solve (varargin)
     end
     info.factor_time = info.factor_time + toc (t);
     if (isempty (RM) && can_root && ~rooted)
-      [rooted, redo] = deal (true);
-      info.root_from = iter;
-      if (say)
-        print_progress ('root');
-      end
+      [rooted, redo, info] = turn_to_root (info, iter, say);
       continue;
     end
     if (isempty (RM))
@@ -363,11 +359,7 @@ function [x, Y, info] = sdp_solve (varargin)
     if (can_root && ~rooted)
       [dx, dZ, dY, short] = direction (S, Rc, true);
       if (short > max (S.mend_tol, C.root_share * norm (S.d)))
-        [rooted, redo] = deal (true);
-        info.root_from = iter;
-        if (say)
-          print_progress ('root');
-        end
+        [rooted, redo, info] = turn_to_root (info, iter, say);
         continue;
       end
     else
@@ -431,6 +423,15 @@ function [a, Xnew, Rnew, ok] = confirm_step (make, a, P, X, R, Xinv, D, gamma, C
     else
       a = C.backoff * a;
     end
+  end
+end
+
+function [rooted, redo, info] = turn_to_root (info, iter, say)
+  % from this iteration, which is done again, M comes from its square root
+  [rooted, redo] = deal (true);
+  info.root_from = iter;
+  if (say)
+    print_progress ('root');
   end
 end
 

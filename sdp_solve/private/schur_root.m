@@ -80,6 +80,16 @@ function B = schur_root (P, RZ, RY, Y, W, C)
   B(top + 1:end, :) = spdiags (sqrt (Y.d .* W.d), 0, d, d) * P.diag.A.';
 end
 
+%!function M = schur_of (F, Z, Y)
+%! % the definition, M(i,j) = trace(F{i}*inv(Z)*F{j}*Y)
+%! n = numel (F);
+%! M = zeros (n);
+%! for i = 1:n
+%!   for j = 1:n
+%!     M(i,j) = trace (F{i} * inv (Z) * F{j} * Y);
+%!   end
+%! end
+%!endfunction
 %!test
 %! % B'*B is the Schur complement of two blocks or a group, and a diagonal part
 %! F = {sparse([2 1 0 0 0 0 0; 1 0 0 0 0 0 0; 0 0 1 0 0 0 0; 0 0 0 1 1 0 0; 0 0 0 1 0 0 0; 0 0 0 0 0 3 0; 0 0 0 0 0 0 0]), ...
@@ -108,12 +118,7 @@ end
 %!   Z.d = dz(P.diag.idx);
 %!   Y.d = dy(P.diag.idx);
 %!   W.d = 1 ./ Z.d;
-%!   M = zeros (3);
-%!   for i = 1:3
-%!     for j = 1:3
-%!       M(i,j) = trace (F{i} * inv (Zf) * F{j} * Yf);
-%!     end
-%!   end
+%!   M = schur_of (F, Zf, Yf);
 %!   B = schur_root (P, RZ, RY, Y, W, struct ('panel_bytes', 200));
 %!   assert (B.' * B, M, 1e-12 * norm (M));
 %! end
@@ -127,11 +132,6 @@ end
 %! Y.b = {Yf};
 %! Y.d = zeros (0, 1);
 %! W.d = zeros (0, 1);
-%! M = zeros (3);
-%! for i = 1:3
-%!   for j = 1:3
-%!     M(i,j) = trace (F{i} * inv (Zf) * F{j} * Yf);
-%!   end
-%! end
+%! M = schur_of (F, Zf, Yf);
 %! B = schur_root (P, {chol(Zf)}, {chol(Yf)}, Y, W, struct ('panel_bytes', 100));
 %! assert (B.' * B, M, 1e-12 * norm (M));
