@@ -145,9 +145,9 @@ function [x, Y, info] = sdp_solve (varargin)
 %                 and Y, and the others' rows by brisset, gathered or by
 %                 dense products (gpp, whose all-ones F{i} is full);
 %      'rank'     the same for the F{i} of rank one;
-%      'dense'    with inv(Z) = L*L' and Y = R'*R, M = P'*P for the
-%                 columns P(:,j) = vec(L'*F{j}*R'), by dense products
-%                 (nearly full F{i}, as control's larger block).
+%      'dense'    M = B'*B for the columns of the block's square root
+%                 (see above), by dense products (nearly full F{i}, as
+%                 control's larger block).
 %   The blocks of order 30 or less, and groups, take kron (see above).
 %   When one block forms the whole Schur complement by sdp_schur, M is kept
 %   from one iteration to the next and filled in place a panel at a time:

@@ -125,7 +125,7 @@ function K = block_kernels (blk, kind, C)
         K.panel_width = max (1, floor (C.panel_bytes / (8 * k)));
       case 'dense'
         Fwide = reshape (full (stack (blk, T)), m, []);
-        K.schur = @(Y, W, RZ, RY) schur_dense (Fwide, RZ, RY);
+        K.schur = @(Y, W, RZ, RY) schur_dense (Fwide, RZ, Y);
     end
   else
     Fstack = stack (blk);
@@ -343,24 +343,14 @@ function R = other_rows (rows_, Y, W)
   end
 end
 
-function M = schur_dense (Fwide, RZ, RY)
-  % inv(Z) = L*L' with L = inv(RZ), Y = RY'*RY: trace(F{i}*W*F{j}*Y) is
-  % the inner product of P{i} = L'*F{i}*RY' and P{j}; the P{j} from two
-  % products for 32 of them at a time (arrays of the whole cell's size,
-  % made anew for each step, take longer than the products), and
-  % M = P'*P with P(:,j) = P{j}(:)
+function M = schur_dense (Fwide, RZ, Y)
+  % M = B'*B for the rows B of the block's square root (root_columns),
+  % 32 constraints at a time: arrays of the whole cell's size, made anew
+  % for each step, take longer than the products
   m = size (RZ, 1);
   k = size (Fwide, 2) / m;
-  L = inv (RZ);
-  P = zeros (m * m, k);
-  for first = 1:32:k
-    j = first:min (k, first + 31);
-    q = numel (j);
-    A = L.' * Fwide(:, (first - 1) * m + 1:(j(end) * m));
-    A = reshape (permute (reshape (A, m, m, q), [1 3 2]), m * q, m) * RY.';
-    P(:, j) = reshape (permute (reshape (A, m, q, m), [1 3 2]), m * m, q);
-  end
-  M = P.' * P;
+  B = root_columns (@(s, e) Fwide(:, (s - 1) * m + 1:e * m), k, RZ, Y, 32);
+  M = B.' * B;
 end
 
 function M = schur_octave (F, Fstack, rows_of, Y, W)

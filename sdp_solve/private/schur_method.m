@@ -18,9 +18,10 @@ function [method, E, cost] = schur_method (F, m, dense, C, T)
 %              sparse matrix of their signs and scales, M = S'*((U'*W*U) .*
 %              (U'*Y*U))*S by sparse-dense products (thetaG's matrices of
 %              nine entries); the others' rows by brisset;
-%   'dense'    with Y = RY'*RY and inv(Z) = L*L', M = P'*P for the columns
-%              P(:,j) = vec(L'*F{j}*RY'), by dense products whose flops
-%              run dense_speedup times as fast as the sums of rows;
+%   'dense'    M = B'*B for the columns of B, the weighted upper
+%              triangles of Phi'*F{j}*Phi (root_columns), by dense
+%              products whose flops run dense_speedup times as fast as
+%              the sums of rows;
 %   'sdp_schur'  the compiled routine's sums over stored entries, the
 %              whole block in one call (its help gives their count).
 % The rows that 'entries' and 'rank' leave are each formed the cheaper
@@ -42,8 +43,8 @@ function [method, E, cost] = schur_method (F, m, dense, C, T)
   row_work = nz(:) .* later;
   row_work(dense) = 2 * m ^ 3 / C.dense_speedup;
   cost.rows = sum (row_work) + C.schur_touch * k * (k + 1) / 2;
-  % dense: L'*F{j}*RY' for every j, and P'*P
-  cost.dense = (2 * k * m ^ 3 + k ^ 2 * m ^ 2) / C.dense_speedup;
+  % dense: Phi'*F{j}*Phi for every j, and B'*B over the triangles
+  cost.dense = (2 * k * m ^ 3 + k ^ 2 * m * (m + 1) / 2) / C.dense_speedup;
   % each row over all of F that a structure leaves: by brisset (its
   % entries against all the positions, and the hand-over of the cell), or
   % gathered, G = W(:,I)*(F{i}(I,:)*Y) over the rows I where F{i} holds

@@ -2,7 +2,7 @@ function B = schur_root (P, RZ, RY, Y, W, C)
 % The square root B of the Schur complement M(i,j) =
 % trace(F{i}*inv(Z)*F{j}*Y), M = B'*B: with Z = RZ'*RZ and Y = RY'*RY,
 % column i of B holds, for each block, the upper triangle of
-% Phi'*F{i}*Phi, weighted (see below), for a group the entries of
+% Phi'*F{i}*Phi, weighted (root_columns), for a group the entries of
 % RZ' \ (F{i}*RY'), and on the diagonal part sqrt(y./z) times F{i}'s
 % diagonal. Near the optimum of a problem whose x is not
 % unique, M's smallest eigenvalues fall below its largest times the
@@ -48,34 +48,16 @@ function B = schur_root (P, RZ, RY, Y, W, C)
       B(at, cons) = V;
       continue;
     end
-    % with G = RZ*Y*RZ' = U*diag(lambda)*U', whose eigenvalues are those
-    % of Y*Z, and Phi = inv(RZ)*U, M(i,j) = trace(X{i}*diag(lambda)*X{j})
-    % for X{i} = Phi'*F{i}*Phi: the sum over a <= b of X{i}(a,b)*X{j}(a,b)
-    % times lambda(a) + lambda(b) (lambda(a) on the diagonal), so that
-    % q*(q+1)/2 rows of B hold the block
-    Rz = full (RZ{k});
-    G = Rz * full (Y.b{k}) * Rz.';
-    [U, L] = eig ((G + G.') / 2);
-    lambda = max (diag (L), 0);
-    Phi = Rz \ U;
-    [a, b] = ndgrid (1:q, 1:q);
-    up = find (a <= b);
-    scale = sqrt (lambda(a(up)) + lambda(b(up)) .* (a(up) < b(up)));
-    % a panel of columns: H = [F{j}, F{j+1}, ...], Phi'*H in one product,
-    % its q-by-q parts stacked, times Phi in another
+    % a block of its own: the upper triangles of Phi'*F{i}*Phi, weighted
     w = max (1, floor (C.panel_bytes / (8 * q * q)));
-    for s = 1:w:nc
-      e = min (nc, s + w - 1);
-      c = e - s + 1;
-      if (isempty (P.blk(k).Fstack))
-        H = full ([P.blk(k).F{s:e}]);
-      else
-        H = reshape (full (P.blk(k).Fstack(:, s:e)), q, q * c);
-      end
-      X = reshape (permute (reshape (Phi.' * H, q, q, c), [1 3 2]), q * c, q) * Phi;
-      X = reshape (permute (reshape (X, q, c, q), [1 3 2]), q * q, c);
-      B(at, cons(s:e)) = X(up, :) .* scale;
+    if (isempty (P.blk(k).Fstack))
+      F = P.blk(k).F;
+      get = @(s, e) full ([F{s:e}]);
+    else
+      Fs = P.blk(k).Fstack;
+      get = @(s, e) reshape (full (Fs(:, s:e)), q, q * (e - s + 1));
     end
+    B(at, cons) = root_columns (get, nc, RZ{k}, Y.b{k}, w);
   end
   B(top + 1:end, :) = spdiags (sqrt (Y.d .* W.d), 0, d, d) * P.diag.A.';
 end
