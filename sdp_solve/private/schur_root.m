@@ -52,12 +52,12 @@ function B = schur_root (P, RZ, RY, Y, W, C)
     w = max (1, floor (C.panel_bytes / (8 * q * q)));
     if (isempty (P.blk(k).Fstack))
       F = P.blk(k).F;
-      get = @(s, e) full ([F{s:e}]);
+      fetch = @(s, e) full ([F{s:e}]);
     else
       Fs = P.blk(k).Fstack;
-      get = @(s, e) reshape (full (Fs(:, s:e)), q, q * (e - s + 1));
+      fetch = @(s, e) reshape (full (Fs(:, s:e)), q, q * (e - s + 1));
     end
-    B(at, cons) = root_columns (get, nc, RZ{k}, Y.b{k}, w);
+    B(at, cons) = root_columns (fetch, nc, RZ{k}, Y.b{k}, w);
   end
   B(top + 1:end, :) = spdiags (sqrt (Y.d .* W.d), 0, d, d) * P.diag.A.';
 end
