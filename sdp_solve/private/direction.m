@@ -45,7 +45,7 @@ function [dx, dZ, dY, short] = direction (S, Rc, mend)
     end
     dZ2.d = dZ.d + Sw.d;
     dY2.d = dY.d - S.W.d .* Sw.d .* S.Y.d;
-    if (step == steps && nargout < 4)
+    if (steps == 1 && nargout < 4)
       [dx, dZ, dY] = deal (dx + w, dZ2, dY2);
       break;
     end
