@@ -441,16 +441,10 @@ function ok = root_affordable (P, K, C)
   % count at most root_cost times the work of forming M, by the counts of
   % the cost rule (blocks without a count, small ones, as the root's own)
   n = P.n;
-  rows = [zeros(1, numel (P.blk)), numel(P.diag.idx)];
+  rows = [root_rows(P), numel(P.diag.idx)];
   columns = zeros (1, numel (P.blk));
   for k = 1:numel (P.blk)
-    q = numel (P.blk(k).idx);
-    if (isempty (P.blk(k).members))
-      rows(k) = q * (q + 1) / 2;
-    else
-      rows(k) = sum (P.blk(k).members .^ 2);
-    end
-    columns(k) = 4 * numel (P.blk(k).cons) * q ^ 3 / C.dense_speedup;
+    columns(k) = 4 * numel (P.blk(k).cons) * numel (P.blk(k).idx) ^ 3 / C.dense_speedup;
   end
   share = [columns, 0] + 2 * rows * n ^ 2 / C.dense_speedup;
   schur = share;

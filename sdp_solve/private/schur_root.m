@@ -12,14 +12,7 @@ function B = schur_root (P, RZ, RY, Y, W, C)
 % rows(B) * n^2 operations. A block's columns are formed in panels of
 % C.panel_bytes at most, so that no array of B's size is made but B.
   n = P.n;
-  rows = zeros (1, numel (P.blk));
-  for k = 1:numel (P.blk)
-    if (isempty (P.blk(k).members))
-      rows(k) = numel (P.blk(k).idx) * (numel (P.blk(k).idx) + 1) / 2;
-    else
-      rows(k) = sum (P.blk(k).members .^ 2);
-    end
-  end
+  rows = root_rows (P);
   d = numel (Y.d);
   B = zeros (sum (rows) + d, n);
   top = 0;
