@@ -1,10 +1,14 @@
-function info = point_measures (P, K, F0b, c, x, Y, residual, normF0, tol, info)
+function info = point_measures (P, K, F0b, c, x, Y, residual, tol, info)
 % What the returned x and Y reach, recomputed from them as a user would,
 % with Zx = x(1)*F{1} + ... + x(n)*F{n} - F0 and the iterate's own Z at
 % ||Zx - Z||_F = residual, and the status that follows: 'solved' when
 % gap, pinf and dinf are all at most tol, 'inaccurate' when at most
 % sqrt(tol), and 'not solved' otherwise; info.accuracy is the largest of
-% the three.
+% the three. They take the DIMACS measures' scales, so that gap, pinf and
+% dinf within tol hold all six within tol: the gap bounds the fifth and
+% the sixth, pinf the fourth and dinf the first two (the third, the
+% residual of the iterate's own Z, is nu*||P0||_F, which the iteration's
+% pinf holds).
   Zx = form_z (P, K, x, 0, F0b);   % no shift: nu = 0
   FY = block_traces (P, K, [], Y);
   pobj = full (c.' * x);
@@ -15,11 +19,11 @@ function info = point_measures (P, K, F0b, c, x, Y, residual, normF0, tol, info)
   info.dobj = dobj;
   ZxY = block_inner (Zx, Y);
   info.gap = max (abs (pobj - dobj), ZxY) / max (1, (abs (pobj) + abs (dobj)) / 2);
-  info.pinf = low_z / (1 + normF0);
-  info.dinf = max (norm (c - FY), low_y) / (1 + norm (c));
-  % the six DIMACS measures
   scale_c = 1 + norm (c, Inf);
   scale_f0 = 1 + max ([0, cellfun(@(f) full (max (abs (f(:)))), F0b.b), max(abs (F0b.d))]);
+  info.pinf = low_z / scale_f0;
+  info.dinf = max (norm (c - FY), low_y) / scale_c;
+  % the six DIMACS measures
   scale_obj = 1 + abs (pobj) + abs (dobj);
   info.dimacs = [norm(c - FY) / scale_c, low_y / scale_c, residual / scale_f0, ...
                  low_z / scale_f0, (pobj - dobj) / scale_obj, ZxY / scale_obj];
