@@ -75,6 +75,12 @@ function [x, Y, info] = sdp_solve (varargin)
 %   a Cholesky factorization): no Y >= 0 exists, and the x returned is that
 %   certificate.
 %
+%   Where the dual residual is what an iterate lacks, and constraints ask
+%   Y(r,r) = c(i)/v (F{i} = v at (r,r) alone), the Y measured and returned
+%   is D*Y*D, D diagonal, which meets those and stays positive
+%   semidefinite, when its measures are the better (graph partitioning's
+%   Y has no interior, and rounding leaves those equalities short).
+%
 %   [x, Y, info] = sdp_solve(F, F0, c, opts) takes options from the fields
 %   of the struct opts:
 %
