@@ -19,10 +19,12 @@ function [x, Y, info] = sdp_solve (varargin)
 %                  differs from Zx.Y, and neither alone bounds the
 %                  distance to the optimum
 %      pinf        max(0, -lambda_min(Zx)) / b, where
-%                  Zx = x(1)*F{1} + ... + x(n)*F{n} - F0
+%                  Zx = x(1)*F{1} + ... + x(n)*F{n} - F0 (a and b as
+%                  for dimacs, below)
 %      dinf        max(||(c(i) - F{i}.Y)||_2, -lambda_min(Y)) / a
-%      accuracy    the largest of gap, pinf and dinf, which bound the six
-%                  DIMACS measures below: 'solved' holds them all within tol
+%      accuracy    the largest of gap, pinf and dinf, which bound the
+%                  DIMACS measures of x and Y below (all but the third,
+%                  the iterate's own): 'solved' holds them within tol
 %      dimacs      the six DIMACS error measures of x and Y (NaN for an
 %                  infeasibility certificate), with a = 1 + max|c(i)|,
 %                  b = 1 + the largest entry of |F0| and
@@ -64,7 +66,7 @@ function [x, Y, info] = sdp_solve (varargin)
 %   when it finds a certificate of infeasibility, reaches the iteration
 %   limit or cannot go on (the Schur complement, Z or Y no longer positive
 %   definite to working precision, steps too short, or no progress in the
-%   last 8 iterations); in the last cases x and Y are the best iterate met.
+%   last 5 iterations); in the last cases x and Y are the best iterate met.
 %   gap, pinf and dinf are then recomputed from the x and Y returned, as a
 %   user would, and the status is 'solved' when all three are at most tol,
 %   'inaccurate' when they are at most sqrt(tol) (1e-4 by default), and
