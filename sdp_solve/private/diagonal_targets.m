@@ -1,19 +1,19 @@
 function T = diagonal_targets (P, F, c)
-% The constraints F{i}.Y = c(i) whose F{i} is a single diagonal entry
+% The constraints F{i}.Y = c(i) whose F{i} is a lone diagonal entry
 % v*e_r*e_r' (max-cut's, graph partitioning's): each asks Y(r,r) =
 % c(i)/v. T.b{k} holds, for block k, the places p in the block and the
 % values y there asked for, and T.d the same for the diagonal part; a
 % place that several constraints ask for, or a value that is not
 % positive, is left out. T is empty when no constraint is of that kind.
   T = [];
-  single = find (cellfun ('nnz', F(:)) == 1);
-  r = zeros (numel (single), 1);
+  lone = find (cellfun (@nnz, F(:)) == 1);
+  r = zeros (numel (lone), 1);
   want = r;
-  for j = 1:numel (single)
-    [row, col, v] = find (F{single(j)});
+  for j = 1:numel (lone)
+    [row, col, v] = find (F{lone(j)});
     if (row == col)
       r(j) = row;
-      want(j) = c(single(j)) / v;
+      want(j) = c(lone(j)) / v;
     end
   end
   asked = accumarray (r(r > 0), 1, [P.m, 1]);

@@ -12,9 +12,9 @@ function Y = rescale_y (T, Y)
     end
     B = Y.b{k};
     t = ones (size (B, 1), 1);
-    now = full (B(p + (p - 1) * size (B, 1)));
-    ok = now > 0;
-    t(p(ok)) = sqrt (T.b{k}.y(ok) ./ now(ok));
+    held = full (B(p + (p - 1) * size (B, 1)));
+    ok = held > 0;
+    t(p(ok)) = sqrt (T.b{k}.y(ok) ./ held(ok));
     if (issparse (B))
       D = spdiags (t, 0, numel (t), numel (t));
       Y.b{k} = D * B * D;
