@@ -15,11 +15,12 @@ function Y = rescale_y (T, Y)
     held = full (B(p + (p - 1) * size (B, 1)));
     ok = held > 0;
     t(p(ok)) = sqrt (T.b{k}.y(ok) ./ held(ok));
+    % (t(i)*B(i,j))*t(j) and (t(j)*B(j,i))*t(i) may round apart
     if (issparse (B))
       D = spdiags (t, 0, numel (t), numel (t));
-      Y.b{k} = D * B * D;
+      Y.b{k} = sym_part (D * B * D);
     else
-      Y.b{k} = (t .* B) .* t.';
+      Y.b{k} = sym_part ((t .* B) .* t.');
     end
   end
   p = T.d.p;
@@ -51,4 +52,14 @@ end
 %! assert (Z.b{1}(1, 2:3) ./ A(1, 2:3), sqrt (2 / 3) * [1 1], 1e-15);
 %! assert (issparse (Z.b{2}) && Z.b{2}(2, 2) == 2);
 %! assert (all (eig (Z.b{1}) > 0));
+%! assert (isequal (Z.b{1}, Z.b{1}.') && isequal (Z.b{2}, Z.b{2}.'));
+%! % exactly symmetric where the two products of an entry round apart
+%! B = reshape (sin (1:400), 20, 20);
+%! B = B * B.' + eye (20);
+%! Tb.b = {struct('p', (1:20)', 'y', 1 + (1:20)' / 7)};
+%! Tb.d = struct ('p', zeros (0, 1), 'y', zeros (0, 1));
+%! X.b = {B};
+%! X.d = zeros (0, 1);
+%! S = rescale_y (Tb, X);
+%! assert (isequal (S.b{1}, S.b{1}.'));
 %! assert (isempty (diagonal_targets (P, F(4), c(4))));
