@@ -518,6 +518,8 @@ end
 %!endfunction
 
 %!function check_measures (F, F0, c, x, Y, info, tol)
+%! % Y exactly symmetric, as eig and chol take it
+%! assert (isequal (Y, Y.'));
 %! Zx = -full (F0);
 %! FY = zeros (numel (F), 1);
 %! for i = 1:numel (F)
