@@ -24,19 +24,26 @@ function B = schur_root (P, RZ, RY, Y, W, C)
     top = top + rows(k);
     if (~isempty (P.blk(k).members))
       % a group: its members' entries of RZ' \ (F*RY') alone, the others
-      % being zero, a member at a time as
-      % vec(RZ' \ (F*RY')) = kron(RY, inv(RZ)')*vec(F)
+      % being zero, as vec(RZ' \ (F*RY')) = kron(RY, inv(RZ)')*vec(F) for
+      % each member, all the members of one order at once through the
+      % block-diagonal matrix of their kron(RY, inv(RZ)')
       V = zeros (rows(k), nc);
       last = 0;
       for c = 1:numel (P.blk(k).pages)
         lin = P.blk(k).pages(c).lin;
-        e = size (lin, 1) ^ 2;
-        for j = 1:size (lin, 3)
-          at_j = lin(:, :, j);
-          V(last + (1:e), :) = kron (full (RY{k}(at_j)), inv (full (RZ{k}(at_j))).') * ...
-                               P.blk(k).Fstack(at_j(:), :);
-          last = last + e;
-        end
+        q = size (lin, 1);
+        count = size (lin, 3);
+        e = q * q * count;
+        Ry = reshape (full (RY{k}(lin)), size (lin));
+        Rt = permute (page_inverse (reshape (full (RZ{k}(lin)), size (lin))), [2 1 3]);
+        % kron(A, B)((p-1)*q+s, (r-1)*q+t) = A(p,r)*B(s,t)
+        Kv = reshape (Rt, q, 1, q, 1, count) .* reshape (Ry, 1, q, 1, q, count);
+        first = reshape ((0:count-1) * q * q, 1, 1, count);
+        I = first + (1:q*q).' + zeros (1, q * q);
+        J = first + (1:q*q) + zeros (q * q, 1);
+        Kbig = sparse (I(:), J(:), Kv(:), e, e);
+        V(last + (1:e), :) = Kbig * P.blk(k).Fstack(lin(:), :);
+        last = last + e;
       end
       B(at, cons) = V;
       continue;
@@ -109,4 +116,31 @@ end
 %! W.d = zeros (0, 1);
 %! M = schur_of (F, Zf, Yf);
 %! B = schur_root (P, {chol(Zf)}, {chol(Yf)}, Y, W, struct ('panel_bytes', 100));
+%! assert (B.' * B, M, 1e-12 * norm (M));
+%!test
+%! % a group of members of orders 2, 3 and 2: those of one order taken
+%! % together, each at its own rows
+%! sizes = [2 3 2];
+%! pieces = @(s) arrayfun (@(q) reshape (sin (s * (1:q*q)), q, q), sizes, 'UniformOutput', false);
+%! F = cell (1, 4);
+%! for i = 1:4
+%!   part_i = pieces (i);
+%!   G = blkdiag (part_i{:});
+%!   F{i} = sparse (G + G.');
+%! end
+%! part_i = pieces (7);
+%! G = blkdiag (part_i{:});
+%! Zf = G * G.' + eye (7);
+%! part_i = pieces (9);
+%! G = blkdiag (part_i{:});
+%! Yf = G * G.' + eye (7);
+%! part.blocks = {[1 2], [3 4 5], [6 7]};
+%! part.diag = [];
+%! P = split_problem (F, sparse (7, 7), part, 3);
+%! assert (P.blk(1).members, sizes);
+%! Y.b = {sparse(Yf)};
+%! Y.d = zeros (0, 1);
+%! W.d = zeros (0, 1);
+%! B = schur_root (P, {chol(sparse (Zf))}, {chol(sparse (Yf))}, Y, W, struct ('panel_bytes', 100));
+%! M = schur_of (F, Zf, Yf);
 %! assert (B.' * B, M, 1e-12 * norm (M));
