@@ -1,6 +1,8 @@
 function A = page_inverse (A)
-% the inverse of each page A(:,:,j) of a positive definite k-by-k-by-count
-% array, by Gauss-Jordan elimination in place, all pages at once
+% the inverse of each page A(:,:,j) of a k-by-k-by-count array, by
+% Gauss-Jordan elimination in place without pivoting, all pages at once:
+% for pages whose leading principal minors are not zero (positive
+% definite ones, or triangular ones with no zero on the diagonal)
   k = size (A, 1);
   for j = 1:k
     p = A(j, j, :);

@@ -6,9 +6,7 @@ function info = point_measures (P, K, F0b, c, x, Y, residual, tol, info)
 % sqrt(tol), and 'not solved' otherwise; info.accuracy is the largest of
 % the three. They take the DIMACS measures' scales, so that gap, pinf and
 % dinf within tol hold all six within tol: the gap bounds the fifth and
-% the sixth, pinf the fourth and dinf the first two (the third, the
-% residual of the iterate's own Z, is nu*||P0||_F, which the iteration's
-% pinf holds).
+% the sixth, pinf the third and the fourth, and dinf the first two.
   Zx = form_z (P, K, x, 0, F0b);   % no shift: nu = 0
   FY = block_traces (P, K, [], Y);
   pobj = full (c.' * x);
@@ -21,7 +19,7 @@ function info = point_measures (P, K, F0b, c, x, Y, residual, tol, info)
   info.gap = max (abs (pobj - dobj), ZxY) / max (1, (abs (pobj) + abs (dobj)) / 2);
   scale_c = 1 + norm (c, Inf);
   scale_f0 = 1 + max ([0, cellfun(@(f) full (max (abs (f(:)))), F0b.b), max(abs (F0b.d))]);
-  info.pinf = low_z / scale_f0;
+  info.pinf = max (low_z, residual) / scale_f0;
   info.dinf = max (norm (c - FY), low_y) / scale_c;
   % the six DIMACS measures
   scale_obj = 1 + abs (pobj) + abs (dobj);

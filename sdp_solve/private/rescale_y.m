@@ -1,10 +1,10 @@
 function Y = rescale_y (T, Y)
 % D*Y*D for the diagonal D that brings Y(r,r) to the values that the
 % targets T (diagonal_targets) ask for: a congruence, which keeps Y in
-% the cone, and which leaves Y(i,j) times (1 + e(i))*(1 + e(j)) where the
-% equalities of single diagonal entries are short by e, so that those
-% hold to the rounding of Y's entries while the others move by about
-% their own residual times e
+% the cone. It multiplies Y(i,j) by t(i)*t(j), t(r) = sqrt(target /
+% Y(r,r)), about 1 + e(r)/2 where Y(r,r) falls short by a share e(r):
+% those equalities then hold to the rounding of Y's entries, and the
+% other entries move by about Y(i,j)*(e(i) + e(j))/2
   for k = 1:numel (Y.b)
     p = T.b{k}.p;
     if (isempty (p))

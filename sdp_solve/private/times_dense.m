@@ -8,10 +8,10 @@ function G = times_dense (S, D, C)
   if (issparse (S) && issparse (D))
     G = S * D;
   elseif (issparse (S))
-    count = nnz (S);
-    if (count > C.nearly_full * numel (S))
+    stored = nnz (S);
+    if (stored > C.nearly_full * numel (S))
       G = full (S) * D;
-    elseif (count <= size (S, 1) && nnz (diag (S)) == count)
+    elseif (stored <= size (S, 1) && ~isempty (S) && nnz (diag (S)) == stored)
       G = full (diag (S)) .* D;
     else
       G = (D.' * S.').';
