@@ -67,6 +67,9 @@ function [x, Y, info] = sdp_solve (varargin)
 %   limit or cannot go on (the Schur complement, Z or Y no longer positive
 %   definite to working precision, steps too short, or no progress in the
 %   last 5 iterations); in the last cases x and Y are the best iterate met.
+%   Where no shortening of one side's step (Z's or Y's) keeps it positive
+%   definite, that side holds still for the iteration while the other
+%   moves; steps too short on both sides end the iteration.
 %   gap, pinf and dinf are then recomputed from the x and Y returned, as a
 %   user would, and the status is 'solved' when all three are at most tol,
 %   'inaccurate' when they are at most sqrt(tol) (1e-4 by default), and
@@ -410,6 +413,15 @@ function [x, Y, info] = sdp_solve (varargin)
     [ad, Ynew, RYnew, oky] = confirm_step (@(a) block_map (@(y, dy) y + a * dy, ...
                                                            @(y, dy) y + a * dy, Y, dY), ...
                                            ad, P, Y, RY, Yi, dY, gamma, C);
+    % a side whose step no shortening makes positive definite (Y of a
+    % problem whose Y has no interior, pressed against its face) holds
+    % still for this iteration while the other moves, which recentres it;
+    % only both at once end the iteration
+    if (~oky && okz && ap >= C.shortest_step)
+      [ad, Ynew, RYnew, oky] = deal (0, Y, RY, true);
+    elseif (~okz && oky && ad >= C.shortest_step)
+      [ap, Znew, RZnew, okz] = deal (0, Z, RZ, true);
+    end
     alpha = [ap, ad];
     if (~okz || ~oky || max (alpha) < C.shortest_step)
       info.message = sprintf ('steps too short (%.1e, %.1e)', ap, ad);
@@ -663,6 +675,28 @@ end
 %! [x, Y, info] = sdp_solve (F, F0, c, struct ('verbose', false, 'tol', 1e-4));
 %! assert (info.status, 'solved');
 %! check_measures (F, F0, c, x, Y, info, 1e-4);
+%!test
+%! % a graph bisection of a random graph on 60 vertices, Y(i,i) = 1 and
+%! % sum(Y(:)) = 0, given as matrices: at iteration 23 no shortening of
+%! % Y's step is positive definite, as Y presses against its face; Y
+%! % holds still for that iteration and the solve goes on to tol (it
+%! % ended 'inaccurate' there, steps too short)
+%! m = 60;
+%! s = 2;
+%! A = zeros (m);
+%! for i = 1:m
+%!   for j = i+1:m
+%!     s = mod (s * 1103515245 + 12345, 2^31);
+%!     A(i, j) = s / 2^31 < 0.2;
+%!   end
+%! end
+%! A = A + A.';
+%! F0 = sparse (-(diag (sum (A, 2)) - A) / 4);
+%! F = [arrayfun(@(i) sparse (i, i, 1, m, m), 1:m, 'UniformOutput', false), {sparse(ones (m))}];
+%! c = [ones(m, 1); 0];
+%! [x, Y, info] = sdp_solve (F, F0, c, struct ('verbose', false));
+%! assert (info.status, 'solved');
+%! check_measures (F, F0, c, x, Y, info, 1e-8);
 %!test
 %! % no x gives Z >= 0: Y is the certificate
 %! [F, F0, c] = read_sdpa (sdplib_file ('infp1'));
