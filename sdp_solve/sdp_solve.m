@@ -254,7 +254,7 @@ function [x, Y, info] = sdp_solve (varargin)
     dobj = block_inner (F0b, Y);
     ZY = block_inner (Z, Y);
     mu = ZY / m;
-    gap = max (abs (pobj - dobj), ZY) / max (1, (abs (pobj) + abs (dobj)) / 2);
+    gap = relative_gap (pobj, dobj, ZY);
     pinf = nu * normP0 / scale_f0;
     dinf = norm (c - FY) / scale_c;
     % where the dual residual is what is left and some equalities are of
@@ -267,8 +267,7 @@ function [x, Y, info] = sdp_solve (varargin)
       Ys = rescale_y (targets, Y);
       FYs = block_traces (P, K, [], Ys);
       dobj_s = block_inner (F0b, Ys);
-      ZYs = block_inner (Z, Ys);
-      gap_s = max (abs (pobj - dobj_s), ZYs) / max (1, (abs (pobj) + abs (dobj_s)) / 2);
+      gap_s = relative_gap (pobj, dobj_s, block_inner (Z, Ys));
       dinf_s = norm (c - FYs) / scale_c;
       if (max (gap_s, dinf_s) < max (gap, dinf))
         [Yout, dobj_out, gap, dinf] = deal (Ys, dobj_s, gap_s, dinf_s);

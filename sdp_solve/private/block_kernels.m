@@ -47,17 +47,10 @@ function K = block_kernels (blk, kind, C)
       K.sum = @(x) reshape (Fstack * x, m, m);
     end
     K.traces = @(A, G) full (Fstack.' * reshape (times_ (A, G), [], 1));
-    % each order's members: the rows of Fstack at their entries, and the
-    % positions in kron(Y, W) of the products W(q,s)*Y(p,r)
+    % each order's members: the rows of Fstack at their entries
     pages = blk.pages;
     for c = 1:numel (pages)
-      [k, lin] = deal (pages(c).k, pages(c).lin);
-      pages(c).F = Fstack(lin(:), :);
-      at = reshape (1:numel (lin), size (lin));
-      I = reshape (at, k, k, 1, 1, []) + zeros (1, 1, k, k);
-      J = reshape (at, 1, 1, k, k, []) + zeros (k, k);
-      pages(c).I = I(:);
-      pages(c).J = J(:);
+      pages(c).F = Fstack(pages(c).lin(:), :);
     end
     K.schur = @(Y, W, varargin) schur_group (pages, Y, W);
     K.method = 'group';

@@ -7,15 +7,9 @@ function T = diagonal_targets (P, F, c)
 % positive, is left out. T is empty when no constraint is of that kind.
   T = [];
   lone = find (cellfun (@nnz, F(:)) == 1);
-  r = zeros (numel (lone), 1);
-  want = r;
-  for j = 1:numel (lone)
-    [row, col, v] = find (F{lone(j)});
-    if (row == col)
-      r(j) = row;
-      want(j) = c(lone(j)) / v;
-    end
-  end
+  E = entries_of (F(lone));
+  r = E.r .* (E.r == E.c);
+  want = reshape (c(lone), [], 1) ./ E.v;
   asked = accumarray (r(r > 0), 1, [P.m, 1]);
   keep = r > 0 & want > 0;
   keep(keep) = asked(r(keep)) == 1;

@@ -33,15 +33,12 @@ function B = schur_root (P, RZ, RY, Y, W, C)
         lin = P.blk(k).pages(c).lin;
         q = size (lin, 1);
         many = size (lin, 3);
-        e = q * q * many;
+        e = numel (lin);
         Ry = reshape (full (RY{k}(lin)), size (lin));
         Rt = permute (page_inverse (reshape (full (RZ{k}(lin)), size (lin))), [2 1 3]);
         % kron(A, B)((p-1)*q+s, (r-1)*q+t) = A(p,r)*B(s,t)
         Kv = reshape (Rt, q, 1, q, 1, many) .* reshape (Ry, 1, q, 1, q, many);
-        first = reshape ((0:many-1) * q * q, 1, 1, many);
-        I = first + (1:q*q).' + zeros (1, q * q);
-        J = first + (1:q*q) + zeros (q * q, 1);
-        Kbig = sparse (I(:), J(:), Kv(:), e, e);
+        Kbig = sparse (P.blk(k).pages(c).I, P.blk(k).pages(c).J, Kv(:), e, e);
         V(last + (1:e), :) = Kbig * P.blk(k).Fstack(lin(:), :);
         last = last + e;
       end

@@ -11,7 +11,11 @@ function P = split_problem (F, F0, part, group_order)
 % members field lists their orders in turn (it is empty for a block of
 % its own), and whose pages field gives, for each order k among them,
 % the positions of its members' entries: lin(:, :, j) the linear indices,
-% in the group's matrix, of the j-th member of order k.
+% in the group's matrix, of the j-th member of order k; and, in the
+% block-diagonal matrix of the members' kron(A, B) (A, B k-by-k-by-count,
+% its rows and columns those of lin(:)), the row I and column J of each
+% product B(q,s,j)*A(p,r,j) of reshape(B, k, 1, k, 1, []) .*
+% reshape(A, 1, k, 1, k, []), in that order.
   if (nargin > 3)
     part = group_blocks (part, group_order);
   else
@@ -98,7 +102,7 @@ function part = group_blocks (part, group_order)
 end
 
 function pages = pages_of (members)
-  pages = struct ('k', {}, 'lin', {});
+  pages = struct ('k', {}, 'lin', {}, 'I', {}, 'J', {});
   if (isempty (members))
     return;
   end
@@ -108,7 +112,10 @@ function pages = pages_of (members)
     o = offsets(members == k);
     [r, c] = ndgrid (1:k, 1:k);
     lin = reshape (o, 1, 1, []) .* (mg + 1) + (c - 1) * mg + r;
-    pages(end+1) = struct ('k', k, 'lin', lin);
+    at = reshape (1:numel (lin), size (lin));
+    I = reshape (at, k, k, 1, 1, []) + zeros (1, 1, k, k);
+    J = reshape (at, 1, 1, k, k, []) + zeros (k, k);
+    pages(end+1) = struct ('k', k, 'lin', lin, 'I', I(:), 'J', J(:));
   end
 end
 
