@@ -54,6 +54,16 @@ function C = solver_constants ()
   % (glibc raises its threshold for arrays taken from the system to 32
   % MiB at most)
   C.warm_bytes = 32e6;
+  % whether blas_threads, which sets the threads of the optimised BLAS, is
+  % at hand; the dense work of a solve whose blocks are all of lower order
+  % than thread_order runs on one thread, and its Schur complement's
+  % formation and factor on all the caller's threads from that order on.
+  % On two cores, eig of order 19 took 22 us on one thread and 75 us on
+  % two, eig, chol and triangular solves of order 100 to 250 ran 1.1 to
+  % 2.7 times as fast on one, and products and triangular solves gained
+  % from the second thread only from order 400
+  C.blas_threads = exist ('blas_threads') == 3;
+  C.thread_order = 400;
   % the order from which a block's step lengths come from Lanczos' method
   % rather than a full eigen-decomposition
   C.lanczos_order = 150;
