@@ -102,7 +102,13 @@ std::vector<Module> modules()
           "Error: Matrices from the cell array are corrupted?\n",
           // a panel without storage holds no [first last]
           "Error: Input 4 is expected to be [first last], whole numbers with "
-          "1 <= first <= last <= 3\n"}}};
+          "1 <= first <= last <= 3\n"}},
+        // no BLAS in this program: the count is 0, and n is read all the same
+        {"blas_threads", BLAS_THREADS_MODULE, {
+            {"read", [] { return std::vector<const mxArray *>{}; }, kMemory},
+            {"set", [] { return std::vector<const mxArray *>{standin::scalar(2)}; },
+             kMemory}},
+         {kMemory}}};
 }
 
 // Everything the call must look at to compare two results.
