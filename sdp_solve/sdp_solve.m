@@ -167,11 +167,20 @@ function [x, Y, info] = sdp_solve (varargin)
 %   than all of M's arithmetic on a theta problem. Without sdp_schur built,
 %   the other four take its place.
 %
+%   Threads: where blas_threads is built and can set the threads of the
+%   host's optimised BLAS, the dense work of a problem whose blocks are all
+%   below order 400 runs on one thread, which takes eig, chol and the
+%   triangular solves of small orders 1.1 to 3.5 times as fast as two
+%   threads did, and the Schur complement's formation and factor run on
+%   all the caller's threads from order 400. The caller's count is set
+%   again when sdp_solve returns or fails.
+%
 %   Example:
 %      [x, Y, info] = sdp_solve(sdplib_file('truss1'), struct('verbose', false));
 %      info.pobj        % -8.999996, the optimal value SDPLIB publishes
 %
-%   See also read_sdpa, sdplib_file, sdplib_value, kovalin, brisset, sdp_schur.
+%   See also read_sdpa, sdplib_file, sdplib_value, kovalin, brisset, sdp_schur,
+%   blas_threads.
 
   t_start = tic;
   [F, F0, c, opts, sizes] = parse_inputs (varargin{:});
