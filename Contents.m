@@ -9,7 +9,8 @@
 %   brisset       - doubled traces 2*trace(C'*B*A*D{i}), one per sparse D{i}
 %   zandrel       - the trace trace((A + A')*B'*C*D)
 %   sdp_schur     - Schur complement trace(F{i}*W*F{j}*Y) of a block, whole or a panel
-%   build_modules - compile the four for the running host (Octave or MATLAB)
+%   blas_threads  - the number of threads of the optimised BLAS, read or set
+%   build_modules - compile the five for the running host (Octave or MATLAB)
 %
 % Semidefinite programs (in sdp_solve/ and examples/):
 %   sdp_solve       - solve a semidefinite program by a primal-dual interior-point method

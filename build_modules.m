@@ -1,12 +1,13 @@
 function outdir = build_modules (outdir)
-%BUILD_MODULES compile kovalin, brisset, zandrel and sdp_schur for the running host.
-%   build_modules compiles the three modules and sdp_schur, the compiled
-%   routine of sdp_solve, for the host that runs it, Octave through
-%   mkoctfile --mex or MATLAB through mex, with contraction of products
-%   and sums into fused multiply-adds turned off. It puts them
-%   in the folder build/octave or build/matlab of the source tree, beside
-%   their help files and Contents.m, and reports what it built and where.
-%   It can be run from any current folder.
+%BUILD_MODULES compile the modules and sdp_solve's routines for the running host.
+%   build_modules compiles the three modules (kovalin, brisset, zandrel)
+%   and sdp_schur and blas_threads, the compiled routines of sdp_solve,
+%   for the host that runs it, Octave through mkoctfile --mex or MATLAB
+%   through mex, with contraction of products and sums into fused
+%   multiply-adds turned off. It puts them in the folder build/octave or
+%   build/matlab of the source tree, beside their help files and
+%   Contents.m, and reports what it built and where. It can be run from
+%   any current folder.
 %
 %   build_modules(outdir) puts them in outdir instead.
 %   outdir = build_modules(...) also returns the folder.
@@ -16,7 +17,7 @@ function outdir = build_modules (outdir)
 %      addpath (d);
 %      help kovalin
 %
-%   See also kovalin, brisset, zandrel, sdp_schur.
+%   See also kovalin, brisset, zandrel, sdp_schur, blas_threads.
 
   root = fileparts (mfilename ('fullpath'));
   in_octave = exist ('OCTAVE_VERSION', 'builtin') ~= 0;
@@ -32,7 +33,7 @@ function outdir = build_modules (outdir)
     mkdir (outdir);
   end
   include = ['-I' fullfile(root, 'host')];
-  names = {'kovalin', 'brisset', 'zandrel', 'sdp_schur'};
+  names = {'kovalin', 'brisset', 'zandrel', 'sdp_schur', 'blas_threads'};
   for k = 1:numel (names)
     name = names{k};
     source = fullfile (root, name, [name '.cpp']);
@@ -52,7 +53,11 @@ function outdir = build_modules (outdir)
       else
         flags = 'CXXFLAGS=$CXXFLAGS -ffp-contract=off';
       end
-      mex ('-silent', include, flags, '-outdir', outdir, source);
+      libs = {};
+      if (strcmp (name, 'blas_threads') && isunix && ~ismac)
+        libs = {'-ldl'};   % dlsym, which mex's --no-undefined wants linked
+      end
+      mex ('-silent', include, flags, '-outdir', outdir, source, libs{:});
     end
     copyfile (fullfile (root, name, [name '.m']), outdir);
     fprintf ('built %s\n', target);
