@@ -17,6 +17,8 @@ fail() { echo "FAIL $file: $*"; bad=1; }
 # counts the module just checked
 tally() { checked=$((checked + 1)); [ -z "$bad" ] || failures=$((failures + 1)); bad=; }
 index_ops="mxGetIr mxGetJc mxGetNzmax mxGetCell mxCreateDoubleMatrix mxCreateSparse"
+# every module but blas_threads reads sparse input, through mxGetJc
+sparse_input() { case $1 in */blas_threads.*) return 1 ;; esac; }
 
 for file in "$dir"/*.mexa64; do
     [ -e "$file" ] || continue
@@ -28,7 +30,10 @@ for file in "$dir"/*.mexa64; do
             echo "$syms" | grep -q " UND $op@v7.3\b" || fail "$op is not bound at v7.3"
         fi
     done
-    echo "$syms" | grep -q " UND mxGetJc@v7.3" || fail "no mxGetJc@v7.3"
+    sparse_input "$file" && ! echo "$syms" | grep -q " UND mxGetJc@v7.3" && fail "no mxGetJc@v7.3"
+    # glibc's first versions alone: a host on an older system loads it
+    glibc=$(echo "$syms" | grep -o '@GLIBC_[0-9.]*' | sort -u | tr '\n' ' ')
+    [ -z "$glibc" ] || [ "$glibc" = "@GLIBC_2.2.5 " ] || fail "asks glibc for $glibc"
     needed=$(readelf -d "$file" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | sort | tr '\n' ' ')
     [ "$needed" = "libc.so.6 libmat.so libmex.so libmx.so " ] || fail "needs $needed"
     tally
@@ -54,7 +59,7 @@ for file in "$dir"/*.mexw64 "$dir"/*.mexw32; do
         fi
         echo "$mx" | grep -qx "$op$other" && fail "imports $op$other"
     done
-    echo "$mx" | grep -qx "mxGetJc$suffix" || fail "no mxGetJc$suffix"
+    sparse_input "$file" && ! echo "$mx" | grep -qx "mxGetJc$suffix" && fail "no mxGetJc$suffix"
     echo "$p" | sed -n '/DLL Name: libmex.dll/,/^$/p' | grep -q mexErrMsgTxt || fail "no mexErrMsgTxt"
     tally
 done
