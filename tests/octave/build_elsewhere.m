@@ -8,14 +8,14 @@
 %!   cd (tempdir ());
 %!   evalc ('d = build_modules (out);');
 %!   assert (d, out);
-%!   for f = {'kovalin.mex', 'brisset.mex', 'zandrel.mex', 'sdp_schur.mex', 'sdp_schur.m', 'Contents.m'}
+%!   for f = {'kovalin.mex', 'brisset.mex', 'zandrel.mex', 'sdp_schur.mex', 'sdp_schur.m', 'blas_threads.mex', 'blas_threads.m', 'Contents.m'}
 %!     assert (isfile (fullfile (out, f{1})), f{1});
 %!   end
 %!   A = [1 2; 2 3]; B = sparse ([2 0; 0 1]); C = ones (2); D = sparse ([0 1; 1 0]);
-%!   before = {kovalin([1 2], {B, D}), brisset(A, B, C, {D, B}), zandrel(A, B, C, D), sdp_schur({B, D}, A, C)};
+%!   before = {kovalin([1 2], {B, D}), brisset(A, B, C, {D, B}), zandrel(A, B, C, D), sdp_schur({B, D}, A, C), blas_threads()};
 %!   addpath (out);
 %!   assert (strcmp (fileparts (which ('zandrel')), out));
-%!   after = {kovalin([1 2], {B, D}), brisset(A, B, C, {D, B}), zandrel(A, B, C, D), sdp_schur({B, D}, A, C)};
+%!   after = {kovalin([1 2], {B, D}), brisset(A, B, C, {D, B}), zandrel(A, B, C, D), sdp_schur({B, D}, A, C), blas_threads()};
 %!   assert (isequal (before, after));
 %! unwind_protect_cleanup
 %!   rmpath (out);

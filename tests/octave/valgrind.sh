@@ -20,7 +20,7 @@ if [ "${1:-}" = "--suppressions" ]; then
     echo "$(grep -c '^{' "$here/octave.supp") suppressions in $here/octave.supp"
     exit 0
 fi
-"$root/scripts/build-octave.sh" brisset kovalin zandrel sdp_schur
+"$root/scripts/build-octave.sh" brisset kovalin zandrel sdp_schur blas_threads
 # libhwy's start-up runs rdtscp, which valgrind cannot: a stand-in for it
 preload=
 if ldconfig -p | grep 'libhwy\.so\.1 ' >/dev/null; then
@@ -38,7 +38,7 @@ done_=$(grep -c "valgrind_calls: .* done" "$root/build/valgrind-calls.log")
 # An error record: from a line naming the error to the blank line after it.
 in_modules=$(awk '
     /^==[0-9]+== [A-Z]/ && !/^==[0-9]+== (HEAP|LEAK|ERROR|Memcheck|Copyright|Using|Command|For|All|Parent|Use|Rerun)/ { rec = 1; mod = 0; next }
-    rec && /(kovalin|brisset|zandrel|sdp_schur)\.(cpp|mex)/ { mod = 1 }
+    rec && /(kovalin|brisset|zandrel|sdp_schur|blas_threads)\.(cpp|mex)/ { mod = 1 }
     rec && /^==[0-9]+== *$/ { if (mod) n++; rec = 0 }
     END { print n + 0 }' "$log")
 summary=$(grep "ERROR SUMMARY" "$log" | tail -n 1 | sed 's/^==[0-9]*== //')
