@@ -13,13 +13,11 @@ using standin::Faults;
 
 namespace {
 
-const standin::Module &blas_threads() { return module_at(BLAS_THREADS_MODULE); }
-
 using In = std::vector<const mxArray *>;
 
 Call run(In in, int nlhs = 1, Faults f = Faults())
 {
-    return standin::call(blas_threads(), nlhs, std::move(in), f);
+    return standin::call(module_at(BLAS_THREADS_MODULE), nlhs, std::move(in), f);
 }
 
 // The one result of a call that returned, which must be a real double 1x1.
