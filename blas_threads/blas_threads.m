@@ -21,20 +21,16 @@
 %   of its modules. It looks at its first call after it is loaded, and
 %   keeps what it found until it is cleared (clear blas_threads).
 %
-%   Small dense operations are slower on several threads than on one:
+%   Small dense operations can be slower on several threads than on one:
 %   on 2 cores with OpenBLAS, eig of a symmetric matrix of order 19 took
-%   74 us on 2 threads and 18 us on one, while large products and factors
+%   68 us on 2 threads and 15 us on one, while large products and factors
 %   gain from every thread. A caller such as sdp_solve runs its small
 %   dense steps on one thread and its large ones on all, and leaves the
-%   number as it found it:
-%
-%      old = blas_threads(1);
-%      ... small dense steps ...
-%      if old > 0, blas_threads(old); end
+%   number as it found it, as the example does.
 %
 %   Example:
 %      old = blas_threads(1);        % 0 where there is no such BLAS
-%      [V, D] = eig(magic(19));      % on one thread
+%      A = magic(19); [V, D] = eig(A + A');   % on one thread
 %      if old > 0, blas_threads(old); end
 %
 %   See also sdp_solve, sdp_schur, nproc.
