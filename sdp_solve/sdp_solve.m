@@ -210,8 +210,7 @@ function [x, Y, info] = sdp_solve (varargin)
   end
   normF0 = norm (F0, 'fro');
   % the scales of the DIMACS measures, which the residuals take too
-  scale_c = 1 + norm (c, Inf);
-  scale_f0 = 1 + full (max (abs (F0(:))));
+  scale = struct ('c', 1 + norm (c, Inf), 'f0', 1 + full (max (abs (F0(:)))));
 
   % the starting point: x = 0, Y = xi*I, Z = eta*I; the primal residual
   % x(1)*F{1} + ... + x(n)*F{n} - F0 - Z is nu*P0, and every step of length
@@ -270,8 +269,8 @@ function [x, Y, info] = sdp_solve (varargin)
     ZY = block_inner (Z, Y);
     mu = ZY / m;
     gap = relative_gap (pobj, dobj, ZY);
-    pinf = nu * normP0 / scale_f0;
-    dinf = norm (c - FY) / scale_c;
+    pinf = nu * normP0 / scale.f0;
+    dinf = norm (c - FY) / scale.c;
     % where the dual residual is what is left and some equalities are of
     % single diagonal entries (graph partitioning's, whose Y has no
     % interior), the iterate reported and returned is D*Y*D, which meets
@@ -283,7 +282,7 @@ function [x, Y, info] = sdp_solve (varargin)
       FYs = block_traces (P, K, [], Ys);
       dobj_s = block_inner (F0b, Ys);
       gap_s = relative_gap (pobj, dobj_s, block_inner (Z, Ys));
-      dinf_s = norm (c - FYs) / scale_c;
+      dinf_s = norm (c - FYs) / scale.c;
       if (max (gap_s, dinf_s) < max (gap, dinf))
         [Yout, dobj_out, gap, dinf] = deal (Ys, dobj_s, gap_s, dinf_s);
       end
@@ -457,7 +456,7 @@ function [x, Y, info] = sdp_solve (varargin)
     info.dimacs = NaN (1, 6);
     info.accuracy = NaN;
   else
-    info = point_measures (P, K, F0b, c, x, Y, nu * normP0, opts.tol, info);
+    info = point_measures (P, K, F0b, c, x, Y, nu * normP0, scale, opts.tol, info);
   end
   Y = block_matrix (P, Y);
   info.time = toc (t_start);

@@ -1,10 +1,11 @@
-function info = point_measures (P, K, F0b, c, x, Y, residual, tol, info)
+function info = point_measures (P, K, F0b, c, x, Y, residual, scale, tol, info)
 % What the returned x and Y reach, recomputed from them as a user would,
-% with Zx = x(1)*F{1} + ... + x(n)*F{n} - F0 and the iterate's own Z at
-% ||Zx - Z||_F = residual, and the status that follows: 'solved' when
-% gap, pinf and dinf are all at most tol, 'inaccurate' when at most
-% sqrt(tol), and 'not solved' otherwise; info.accuracy is the largest of
-% the three. They take the DIMACS measures' scales, so that gap, pinf and
+% with Zx = x(1)*F{1} + ... + x(n)*F{n} - F0, the iterate's own Z at
+% ||Zx - Z||_F = residual, and the scales scale.c = 1 + max|c(i)| and
+% scale.f0 = 1 + the largest entry of |F0|; and the status that follows:
+% 'solved' when gap, pinf and dinf are all at most tol, 'inaccurate' when
+% at most sqrt(tol), and 'not solved' otherwise; info.accuracy is the
+% largest of the three. They take the DIMACS measures' scales, so that gap, pinf and
 % dinf within tol hold all six within tol: the gap bounds the fifth and
 % the sixth, pinf the third and the fourth, and dinf the first two.
   Zx = form_z (P, K, x, 0, F0b);   % no shift: nu = 0
@@ -17,14 +18,12 @@ function info = point_measures (P, K, F0b, c, x, Y, residual, tol, info)
   info.dobj = dobj;
   ZxY = block_inner (Zx, Y);
   info.gap = relative_gap (pobj, dobj, ZxY);
-  scale_c = 1 + norm (c, Inf);
-  scale_f0 = 1 + max ([0, cellfun(@(f) full (max (abs (f(:)))), F0b.b), max(abs (F0b.d))]);
-  info.pinf = max (low_z, residual) / scale_f0;
-  info.dinf = max (norm (c - FY), low_y) / scale_c;
+  info.pinf = max (low_z, residual) / scale.f0;
+  info.dinf = max (norm (c - FY), low_y) / scale.c;
   % the six DIMACS measures
   scale_obj = 1 + abs (pobj) + abs (dobj);
-  info.dimacs = [norm(c - FY) / scale_c, low_y / scale_c, residual / scale_f0, ...
-                 low_z / scale_f0, (pobj - dobj) / scale_obj, ZxY / scale_obj];
+  info.dimacs = [norm(c - FY) / scale.c, low_y / scale.c, residual / scale.f0, ...
+                 low_z / scale.f0, (pobj - dobj) / scale_obj, ZxY / scale_obj];
   info.accuracy = max ([info.gap, info.pinf, info.dinf]);
   if (info.accuracy <= tol)
     info.status = 'solved';
