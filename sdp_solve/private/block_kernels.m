@@ -6,6 +6,9 @@ function K = block_kernels (blk, kind, C)
 %   K.traces(A, G) the vector of F{i}.(A*G), A symmetric ([] for I)
 %   K.schur(Y, W, RZ, RY)  M(i,j) = trace(F{i}*W*F{j}*Y), with W = inv(Z),
 %                  Z = RZ'*RZ and Y = RY'*RY
+%   K.symmetric    false where K.schur's M is symmetric only up to its
+%                  rounding ('kron', 'group'): block_schur symmetrises the
+%                  sum of the blocks once instead
 %   K.method       how K.schur forms M: 'kron', 'group', 'rows', 'entries',
 %                  'rank', 'dense', 'sdp_schur' or 'octave'
 %   K.work         for a block of order above kron_order, not in a group,
@@ -24,6 +27,7 @@ function K = block_kernels (blk, kind, C)
 % F{i} is handed over once for each block it touches. A group of small
 % blocks does the same, with its sums by kovalin among the modules, and
 % its Schur complement over all its members at once.
+  K.symmetric = true;
   k = numel (blk.cons);
   if (k == 0)
     K.sum = @(x) [];
@@ -54,12 +58,14 @@ function K = block_kernels (blk, kind, C)
     end
     K.schur = @(Y, W, varargin) schur_group (pages, Y, W);
     K.method = 'group';
+    K.symmetric = false;
   elseif (m <= C.kron_order)
     Fstack = stack (blk);
     K.sum = @(x) reshape (Fstack * x, m, m);
     K.traces = @(A, G) full (Fstack.' * reshape (times_ (A, G), [], 1));
     K.schur = @(Y, W, varargin) schur_kron (Fstack, Y, W);
     K.method = 'kron';
+    K.symmetric = false;
   elseif (modules)
     I = full (eye (m));
     E = speye (m);
@@ -138,7 +144,7 @@ end
 function M = schur_kron (Fstack, Y, W)
   % vec(W*F{j}*Y) = kron(Y, W)*vec(F{j}) for a symmetric Y, so that
   % M(i,j) = vec(F{i})'*kron(Y, W)*vec(F{j})
-  M = sym_part (full (Fstack.' * (kron (Y, W) * Fstack)));
+  M = full (Fstack.' * (kron (Y, W) * Fstack));
 end
 
 function M = schur_group (pages, Y, W)
@@ -154,7 +160,7 @@ function M = schur_group (pages, Y, W)
     KYW = sparse (pages(c).I, pages(c).J, reshape (Wp .* Yp, [], 1), numel (lin), numel (lin));
     M = M + pages(c).F.' * (KYW * pages(c).F);
   end
-  M = sym_part (full (M));
+  M = full (M);
 end
 
 function nz = sum_entries (T, m)
