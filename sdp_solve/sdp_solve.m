@@ -302,7 +302,13 @@ function [x, Y, info] = sdp_solve (varargin)
       Y = Yout;
       break;
     end
-    R = block_map (@(f0, p) f0 + nu * p, @(f0, p) f0 + nu * p, F0b, P0);
+    % once a step has met the primal equalities, nu = 0 and the terms in
+    % nu*P0 are left out, block by block, with the same bits
+    if (nu == 0)
+      R = F0b;
+    else
+      R = block_map (@(f0, p) f0 + nu * p, @(f0, p) f0 + nu * p, F0b, P0);
+    end
     [status, message, cert] = certificates (P, K, x, FY, pobj, dobj, R, opts.inftol);
     if (~isempty (status))
       info.status = status;
@@ -386,11 +392,13 @@ function [x, Y, info] = sdp_solve (varargin)
       [x, Y, nu, info] = fall_back (best, info);
       break;
     end
-    Pnu = block_map (@(p) nu * p, @(p) nu * p, P0);
     S = struct ('P', P, 'K', {K}, 'M', M, 'RM', RM, 'W', W, 'Y', Y, 'c', c, ...
-                'd', c - FY, 'Pnu', Pnu, 'C', C, ...
+                'd', c - FY, 'Pnu', [], 'PY', [], 'C', C, ...
                 'mend_tol', C.mend * opts.tol * (1 + norm (c)));
-    S.PY = block_map (@(p, y) times_dense (p, y, C), @(p, y) p .* y, Pnu, Y);
+    if (nu ~= 0)
+      S.Pnu = block_map (@(p) nu * p, @(p) nu * p, P0);
+      S.PY = block_map (@(p, y) times_dense (p, y, C), @(p, y) p .* y, S.Pnu, Y);
+    end
     % the inverses of the blocks of Y that their step lengths need
     Yi = block_inverse (P, Y, RY, C, 'step');
 

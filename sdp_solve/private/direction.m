@@ -6,18 +6,28 @@ function [dx, dZ, dY, short] = direction (S, Rc, mend)
 %   dY = inv(Z)*(Rc - dZ*Y) - Y.
 % S holds the iteration's state: the problem P, its kernels K, the Schur
 % complement M and its factor RM, W = inv(Z), Y, c, d, P = nu*P0 (Pnu),
-% P*Y (PY) and the constants C. With mend, rounding in inv(Z) that leaves
+% P*Y (PY; Pnu and PY empty for nu = 0) and the constants C. With mend,
+% rounding in inv(Z) that leaves
 % F{i}.dY short of d(i) by more than mend_tol is mended: a change w of dx
 % changes the F{i}.dY by -M*w. short is the norm of what is left short
 % (computed when asked for).
   C = S.C;
-  if (isempty (Rc))
-    G = block_map (@(p) -p, @(p) -p, S.PY);
+  % without P, the right-hand side's traces are those of Rc alone, and
+  % with Rc empty they are zeros: 0 - c(i) is -c(i)
+  if (isempty (S.PY) && isempty (Rc))
+    rhs = -S.c;
+  elseif (isempty (S.PY))
+    rhs = block_traces (S.P, S.K, S.W, Rc) - S.c;
+  elseif (isempty (Rc))
+    rhs = block_traces (S.P, S.K, S.W, block_map (@(p) -p, @(p) -p, S.PY)) - S.c;
   else
-    G = block_map (@(r, p) r - p, @(r, p) r - p, Rc, S.PY);
+    rhs = block_traces (S.P, S.K, S.W, block_map (@(r, p) r - p, @(r, p) r - p, Rc, S.PY)) - S.c;
   end
-  dx = solve_schur (S.M, S.RM, block_traces (S.P, S.K, S.W, G) - S.c, C);
-  dZ = plus_p (form_sum (S.P, S.K, dx), S.Pnu);
+  dx = solve_schur (S.M, S.RM, rhs, C);
+  dZ = form_sum (S.P, S.K, dx);
+  if (~isempty (S.Pnu))
+    dZ = plus_p (dZ, S.Pnu);
+  end
   dY = dual_step (S, Rc, dZ);
   short = 0;
   if (~mend)
@@ -82,3 +92,42 @@ function dY = dual_step (S, Rc, dZ)
     dY.d = S.W.d .* (Rc.d - dZ.d .* S.Y.d) - S.Y.d;
   end
 end
+
+%!test
+%! % nu = 0: the direction without P's terms has the bits of the one with
+%! % P = 0*P0 and its products, for the affine and the centred right-hand
+%! % sides, on two blocks and a diagonal part
+%! m = 9;
+%! F = cell (1, 6);
+%! for i = 1:6
+%!   A = blkdiag (reshape (sin (i * (1:16)), 4, 4), reshape (cos (i * (1:9)), 3, 3), diag ([i, -1]));
+%!   F{i} = sparse (A + A.');
+%! end
+%! F0 = sparse (m, m);
+%! P = split_problem (F, F0, find_blocks (F, F0));
+%! C = solver_constants ();
+%! K = cellfun (@(b) block_kernels (b, 'cheapest', C), num2cell (P.blk), 'UniformOutput', false);
+%! G = reshape (cos (1:m*m), m, m);
+%! Zf = G * G.' + eye (m);
+%! Yf = inv (Zf) + eye (m);
+%! Yf = (Yf + Yf.') / 2;
+%! blocks = @(A) struct ('b', {cellfun(@(b) A(b.idx, b.idx), num2cell (P.blk), 'UniformOutput', false)}, ...
+%!                       'd', diag (A(P.diag.idx, P.diag.idx)));
+%! [Z, Y] = deal (blocks (Zf), blocks (Yf));
+%! W = block_map (@inv, @(z) 1 ./ z, Z);
+%! W = block_map (@(w) (w + w.') / 2, @(w) w, W);
+%! c = (1:6).';
+%! FY = block_traces (P, K, [], Y);
+%! M = block_schur (P, K, Y, W, block_chol (Z), block_chol (Y));
+%! S = struct ('P', P, 'K', {K}, 'M', M, 'RM', chol (M), 'W', W, 'Y', Y, 'c', c, ...
+%!             'd', c - FY, 'Pnu', [], 'PY', [], 'C', C, 'mend_tol', 0);
+%! S0 = S;
+%! S0.Pnu = block_map (@(z) 0 * z, @(z) 0 * z, Z);
+%! S0.PY = block_map (@(p, y) p * y, @(p, y) p .* y, S0.Pnu, Y);
+%! Rc = block_map (@(z) 0.1 * eye (size (z)) - z, @(z) 0.1 - z, Z);
+%! for r = {[], Rc}
+%!   [dx, dZ, dY] = direction (S, r{1}, true);
+%!   [dx0, dZ0, dY0] = direction (S0, r{1}, true);
+%!   assert (isequal (dx, dx0) && isequal (dZ, dZ0) && isequal (dY, dY0));
+%!   assert (norm (dx) > 0);
+%! end
