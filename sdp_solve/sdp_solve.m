@@ -225,6 +225,8 @@ function [x, Y, info] = sdp_solve (varargin)
   Z = form_z (P, K, x, nu, P0);
   RY = block_chol (Y);
   RZ = block_chol (Z);
+  % the identity, block by block, which the centring scales
+  eyes = block_eye (P, 1);
 
   % the equalities of single diagonal entries, which D*Y*D can meet
   targets = diagonal_targets (P, F, c);
@@ -309,7 +311,7 @@ function [x, Y, info] = sdp_solve (varargin)
     else
       R = block_map (@(f0, p) f0 + nu * p, @(f0, p) f0 + nu * p, F0b, P0);
     end
-    [status, message, cert] = certificates (P, K, x, FY, pobj, dobj, R, opts.inftol);
+    [status, message, cert] = certificates (P, K, x, FY, pobj, dobj, R, opts.inftol, Y, normF);
     if (~isempty (status))
       info.status = status;
       info.message = message;
@@ -412,8 +414,8 @@ function [x, Y, info] = sdp_solve (varargin)
 
     % corrector: centring and the second-order term
     smu = sigma * mu;
-    Rc = block_map (@(e, dz, dy) e - times_dense (dz, dy, C), ...
-                    @(e, dz, dy) e - dz .* dy, block_eye (P, smu), dZ, dY);
+    Rc = block_map (@(e, dz, dy) smu * e - times_dense (dz, dy, C), ...
+                    @(e, dz, dy) smu * e - dz .* dy, eyes, dZ, dY);
     if (can_root && ~rooted)
       [dx, dZ, dY, short] = direction (S, Rc, true);
       if (short > max (S.mend_tol, C.root_share * norm (S.d)))
