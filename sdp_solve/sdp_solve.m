@@ -339,17 +339,20 @@ function [x, Y, info] = sdp_solve (varargin)
       break;
     end
 
-    % the Schur complement and its factor
+    % the Schur complement and its factor; the last iteration's factor,
+    % and its M but where M is filled in place, are let go of first, so
+    % that no more than one array of M's order is held beside the new M
+    % and its factor (on this machine's kind, the first use of memory
+    % costs about 3 ns a byte)
     W = block_inverse (P, Z, RZ, C);
     use_threads (threads.schur);
     t = tic;
+    [S, RM] = deal ([]);
     if (rooted)
       M = [];
       B = schur_root (P, RZ, RY, Y, W, C);
     elseif (in_panels)
-      % filled in place, a panel at a time, once the last iteration's
-      % direction has let go of M
-      S = [];
+      % filled in place, a panel at a time
       if (isempty (M))
         M = zeros (n);
       end
@@ -368,6 +371,7 @@ function [x, Y, info] = sdp_solve (varargin)
         M(diag_at) = M(diag_at) .* in_block + full (D(diag_at));
       end
     else
+      M = [];
       M = block_schur (P, K, Y, W, RZ, RY);
     end
     info.schur_time = info.schur_time + toc (t);
