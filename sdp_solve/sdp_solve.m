@@ -67,7 +67,10 @@ function [x, Y, info] = sdp_solve (varargin)
 %   when it finds a certificate of infeasibility, reaches the iteration
 %   limit or cannot go on (the Schur complement, Z or Y no longer positive
 %   definite to working precision, steps too short, or no progress in the
-%   last 5 iterations); in the last cases x and Y are the best iterate met.
+%   last 5 iterations, or in the last 2 where the gap is at least 300 times
+%   Z.Y/(1 + |c'*x| + |F0.Y|), the objectives held apart by the dual
+%   residual times a large x); in the last cases x and Y are the best
+%   iterate met.
 %   Where no shortening of one side's step (Z's or Y's) keeps it positive
 %   definite, that side holds still for the iteration while the other
 %   moves; steps too short on both sides end the iteration.
@@ -333,8 +336,9 @@ function [x, Y, info] = sdp_solve (varargin)
       progress = iter;
       best_cert = min (best_cert, cert);
     end
-    if (iter >= progress + C.no_progress)
-      info.message = sprintf ('no progress in the last %d iterations', C.no_progress);
+    message = stalled (iter - progress, gap, ZY, pobj, dobj, C);
+    if (~isempty (message))
+      info.message = message;
       [x, Y, nu, info] = fall_back (best, info);
       break;
     end

@@ -16,6 +16,16 @@ function C = solver_constants ()
   % fifth: the qap and hinf problems took three iterations more each for
   % the same best iterate)
   C.no_progress = 5;
+  % ... and after this many where the gap is at least apart times the
+  % relative complementarity Z.Y/(1 + |c'x| + |F0.Y|): the objectives are
+  % then apart by the dual residual weighed by a large x, which the next
+  % iterations, making Z.Y smaller, do not narrow (on the 64 SDPLIB
+  % problems, the qap problems stall so, at 500 to 14000 times, and stop
+  % three iterations sooner with the same best iterate; the stalls that
+  % end in progress are at most 110 times, infp1's, whose progress is its
+  % certificate's)
+  C.no_progress_apart = 2;
+  C.apart = 300;
   % a matrix that stores more than this share of its entries is nearly
   % full: sparse arithmetic does not pay for it
   C.nearly_full = 1 / 8;

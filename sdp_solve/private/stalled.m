@@ -1,0 +1,29 @@
+function message = stalled (stall, gap, ZY, pobj, dobj, C)
+% Why the iteration stops after stall iterations without progress, or ''
+% when it goes on: after no_progress of them, or after no_progress_apart
+% where the gap is at least apart times the relative complementarity
+% Z.Y/(1 + |pobj| + |dobj|), the objectives held apart by what Z.Y's
+% decrease does not narrow.
+  message = '';
+  apart = gap >= C.apart * ZY / (1 + abs (pobj) + abs (dobj));
+  if (stall >= C.no_progress || apart && stall >= C.no_progress_apart)
+    message = sprintf ('no progress in the last %d iterations', stall);
+    if (stall < C.no_progress)
+      message = [message, ', the objectives apart beyond Z.Y'];
+    end
+  end
+end
+
+%!test
+%! % qap8's stall (gap 5.3e-6, Z.Y 3.5e-6 at objectives near -757) ends
+%! % after two iterations; hinf9's (gap 0.2, Z.Y 12 at objectives near 30,
+%! % complementarity that the iterations narrow) only after five
+%! C = solver_constants ();
+%! assert (stalled (1, 5.3e-6, 3.5e-6, -756.947, -756.939, C), '');
+%! assert (stalled (2, 5.3e-6, 3.5e-6, -756.947, -756.939, C), ...
+%!         'no progress in the last 2 iterations, the objectives apart beyond Z.Y');
+%! assert (stalled (4, 0.2, 12, 29.5, 27.3, C), '');
+%! assert (stalled (5, 0.2, 12, 29.5, 27.3, C), 'no progress in the last 5 iterations');
+%! % at the ratio's edge: apart times Z.Y stops, a little less does not
+%! assert (~isempty (stalled (2, C.apart * 1e-3, 1e-3, 0, 0, C)));
+%! assert (isempty (stalled (2, 0.99 * C.apart * 1e-3, 1e-3, 0, 0, C)));
