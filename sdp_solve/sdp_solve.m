@@ -226,7 +226,9 @@ function [x, Y, info] = sdp_solve (varargin)
   normP0 = block_norm (P0);
   Y = block_eye (P, xi);
   Z = form_z (P, K, x, nu, P0);
-  RY = block_chol (Y);
+  % Y's factor is sqrt(xi)*I, the bits chol gives
+  RY = block_eye (P, sqrt (xi));
+  RY = RY.b;
   RZ = block_chol (Z);
   % the identity, block by block, which the centring scales
   eyes = block_eye (P, 1);
