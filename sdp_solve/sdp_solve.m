@@ -199,10 +199,7 @@ function [x, Y, info] = sdp_solve (varargin)
     restore_threads = onCleanup (@() blas_threads (threads.caller));
     blas_threads (threads.blocks);
   end
-  K = cell (1, nb);
-  for k = 1:nb
-    K{k} = block_kernels (P.blk(k), opts.kernels, C);
-  end
+  K = kernels_of (P, opts.kernels, C);
   F0b.b = {P.blk.F0};
   F0b.d = P.diag.f0;
   say = opts.verbose;

@@ -56,10 +56,7 @@ end
 %!   end
 %!   F{i} = sparse (A + A.');
 %! end
-%! F0 = sparse (m, m);
-%! P = split_problem (F, F0, find_blocks (F, F0));
-%! C = solver_constants ();
-%! K = cellfun (@(b) block_kernels (b, 'cheapest', C), num2cell (P.blk), 'UniformOutput', false);
+%! [P, K, C] = test_problem (F);
 %! assert (cellfun (@(k) k.method, K, 'UniformOutput', false), {'kron', 'kron', 'kron'});
 %! G = reshape (cos (1:m*m), m, m);
 %! H = reshape (sin (2 * (1:m*m)), m, m);

@@ -46,13 +46,10 @@ end
 %! % whatever the inner product of Y with F{2}; x = (0, 1), whose sum F{2}
 %! % is indefinite with a negative inner product with Y, certifies nothing
 %! F = {sparse([2 1 0; 1 1 0; 0 0 1]), sparse([-1 0 0; 0 -1 2; 0 2 0])};
-%! F0 = sparse (3, 3);
 %! c = [-1; -1];
-%! P = split_problem (F, F0, find_blocks (F, F0));
-%! C = solver_constants ();
-%! K = cellfun (@(b) block_kernels (b, 'cheapest', C), num2cell (P.blk), 'UniformOutput', false);
+%! [P, K] = test_problem (F);
 %! normF = cellfun (@(f) norm (f, 'fro'), F);
-%! R = struct ('b', {{F0}}, 'd', zeros (0, 1));
+%! R = struct ('b', {{sparse(3, 3)}}, 'd', zeros (0, 1));
 %! Y = struct ('b', {{diag([1 1 4])}}, 'd', zeros (0, 1));
 %! FY = block_traces (P, K, [], Y);
 %! x = [2; 0];

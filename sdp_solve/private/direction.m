@@ -103,10 +103,7 @@ end
 %!   A = blkdiag (reshape (sin (i * (1:16)), 4, 4), reshape (cos (i * (1:9)), 3, 3), diag ([i, -1]));
 %!   F{i} = sparse (A + A.');
 %! end
-%! F0 = sparse (m, m);
-%! P = split_problem (F, F0, find_blocks (F, F0));
-%! C = solver_constants ();
-%! K = cellfun (@(b) block_kernels (b, 'cheapest', C), num2cell (P.blk), 'UniformOutput', false);
+%! [P, K, C] = test_problem (F);
 %! G = reshape (cos (1:m*m), m, m);
 %! Zf = G * G.' + eye (m);
 %! Yf = inv (Zf) + eye (m);

@@ -1,0 +1,7 @@
+function K = kernels_of (P, kind, C)
+% the kernels of each block of P (block_kernels), in the order of P.blk
+  K = cell (1, numel (P.blk));
+  for k = 1:numel (P.blk)
+    K{k} = block_kernels (P.blk(k), kind, C);
+  end
+end

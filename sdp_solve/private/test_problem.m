@@ -1,0 +1,10 @@
+function [P, K, C] = test_problem (F)
+% For the tests: the blocks of the problem whose constraint matrices are
+% the F{i} and F0 = 0 (split_problem, without groups), each block's
+% kernels of the cheapest kind, and the solver's constants.
+  m = size (F{1}, 1);
+  F0 = sparse (m, m);
+  P = split_problem (F, F0, find_blocks (F, F0));
+  C = solver_constants ();
+  K = kernels_of (P, 'cheapest', C);
+end
