@@ -40,6 +40,11 @@ function C = solver_constants ()
   % interpreter then takes a few steps an iteration for all of them, not
   % a few for each
   C.group_order = 10;
+  % a group of this order or less, with members above order 3, takes its
+  % step lengths from one eigen-decomposition of the whole group (33
+  % members of order 4: 0.27 ms against 0.41 for one a member); larger
+  % groups one a member, whose cost grows with their count, not its cube
+  C.group_eig_order = 200;
   % the cost rule of a block's Schur complement (schur_method): the
   % operations that handing one matrix of a cell to a compiled routine
   % costs; how many times as fast products of dense matrices of the

@@ -4,8 +4,8 @@ function a = step_length (P, X, R, Xinv, D, C, exact)
 % and Xinv the inverses that block_inverse gives for 'step'. Blocks of
 % order lanczos_order or more have the smallest eigenvalue of inv(X)*D
 % from Lanczos' method, the members of a group of order 2 or 3 from the
-% roots of their characteristic polynomials, a group of order 200 at most
-% with larger members (or exact) from one eigen-decomposition of the
+% roots of their characteristic polynomials, a group of order
+% group_eig_order at most with larger members (or exact) from one eigen-decomposition of the
 % whole group, and the rest from a full eigen-decomposition; with exact,
 % all of them from the last two
   if (nargin < 7)
@@ -18,7 +18,7 @@ function a = step_length (P, X, R, Xinv, D, C, exact)
   end
   for k = 1:numel (X.b)
     if (~isempty (P.blk(k).members) && (exact || any ([P.blk(k).pages.k] > 3)) && ...
-        size (X.b{k}, 1) <= 200)
+        size (X.b{k}, 1) <= C.group_eig_order)
       % one eigen-decomposition of the whole group, block-diagonal, costs
       % less than one a member
       T = R{k}.' \ (D.b{k} / R{k});
