@@ -59,7 +59,9 @@ function [x, Y, info] = sdp_solve (varargin)
 %   less make one group, held as a sparse block-diagonal matrix, so that
 %   each step of the iteration takes the same few operations for all of
 %   them: its Schur complement comes from the members' kron(Y, inv(Z)) at
-%   once, and its inverses and step lengths member by member in arrays.
+%   once, its inverses member by member in arrays, and its step lengths
+%   likewise or, for a group of order 200 or less with members above
+%   order 3, from one eigen-decomposition of the whole group.
 %
 %   The iteration stops when the iterate's gap, primal residual
 %   (||x(1)*F{1} + ... + x(n)*F{n} - F0 - Z||_F / b, the
@@ -123,7 +125,8 @@ function [x, Y, info] = sdp_solve (varargin)
 %   boundary is the smallest eigenvalue of inv(Z)*dZ (and inv(Y)*dY): by a
 %   full eigen-decomposition in blocks of order under 150, by Lanczos'
 %   method in larger ones, from the characteristic polynomial in a group's
-%   members of order 2 or 3, and exactly on the diagonal part; a Cholesky
+%   members of order 2 or 3 (where the group is not taken whole), and
+%   exactly on the diagonal part; a Cholesky
 %   factorization of the new iterate confirms it (a step it refutes that
 %   Lanczos' method or a polynomial gave is found again by eigenvalues),
 %   and shortens the step when rounding has left it just outside.
@@ -313,7 +316,7 @@ function [x, Y, info] = sdp_solve (varargin)
     else
       R = block_map (@(f0, p) f0 + nu * p, @(f0, p) f0 + nu * p, F0b, P0);
     end
-    [status, message, cert] = certificates (P, K, x, FY, pobj, dobj, R, opts.inftol, Y, normF);
+    [status, message, cert] = certificates (P, K, x, FY, pobj, dobj, R, opts.inftol, Y, normF, C);
     if (~isempty (status))
       info.status = status;
       info.message = message;
@@ -335,7 +338,8 @@ function [x, Y, info] = sdp_solve (varargin)
       progress = iter;
       best_cert = min (best_cert, cert);
     end
-    message = stalled (iter - progress, gap, ZY, pobj, dobj, C);
+    % the iterate's own gap, Zx.Y and F0.Y, not D*Y*D's
+    message = stalled (iter - progress, relative_gap (pobj, dobj, ZY), ZY, pobj, dobj, C);
     if (~isempty (message))
       info.message = message;
       [x, Y, nu, info] = fall_back (best, info);
@@ -344,9 +348,9 @@ function [x, Y, info] = sdp_solve (varargin)
 
     % the Schur complement and its factor; the last iteration's factor,
     % and its M but where M is filled in place, are let go of first, so
-    % that no more than one array of M's order is held beside the new M
-    % and its factor (on this machine's kind, the first use of memory
-    % costs about 3 ns a byte)
+    % that they are not held beside the new M while it is formed and
+    % factored (on a virtual machine, memory's first use can cost about
+    % 3 ns a byte)
     W = block_inverse (P, Z, RZ, C);
     use_threads (threads.schur);
     t = tic;

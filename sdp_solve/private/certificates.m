@@ -1,4 +1,4 @@
-function [status, message, cert] = certificates (P, K, x, FY, pobj, dobj, R, inftol, Y, normF)
+function [status, message, cert] = certificates (P, K, x, FY, pobj, dobj, R, inftol, Y, normF, C)
 % The tests for certificates of infeasibility, and their measures cert
 % (Inf where none applies), with R = F0 + nu*P0 = x(1)*F{1} + ... +
 % x(n)*F{n} - Z:
@@ -10,7 +10,8 @@ function [status, message, cert] = certificates (P, K, x, FY, pobj, dobj, R, inf
 % status is '' when neither holds. Y is the iterate, positive definite,
 % and normF(i) = ||F{i}||_F: a positive definite sum has a positive inner
 % product with Y, so where x'*(F{i}.Y) makes that inner product negative
-% beyond the rounding of the F{i}.Y, the sum is not factored.
+% beyond the rounding of the F{i}.Y (C.trace_rounding*||F{i}||_F*trace(Y)
+% each), the sum is not factored.
   status = '';
   message = '';
   cert = [Inf, Inf];
@@ -25,9 +26,9 @@ function [status, message, cert] = certificates (P, K, x, FY, pobj, dobj, R, inf
   end
   if (pobj < 0)
     cert(2) = block_norm (R) / -pobj;
-    trY = sum (cellfun (@trace, Y.b)) + sum (Y.d);
+    trY = sum (cellfun (@(y) full (trace (y)), Y.b)) + sum (Y.d);
     SY = (x.' * FY) / -pobj + inftol * trY;
-    if (SY + 1e-9 * (abs (x.') * normF(:)) * trY / -pobj < 0)
+    if (SY + C.trace_rounding * (abs (x.') * normF(:)) * trY / -pobj < 0)
       return;
     end
     S = form_sum (P, K, x / -pobj);
@@ -44,20 +45,37 @@ end
 %!test
 %! % x = (2, 0) with c'*x = -2 and F{1} >= 0 certifies dual infeasibility,
 %! % whatever the inner product of Y with F{2}; x = (0, 1), whose sum F{2}
-%! % is indefinite with a negative inner product with Y, certifies nothing
+%! % is indefinite with a negative inner product with Y, certifies nothing,
+%! % and its sum is not even formed
 %! F = {sparse([2 1 0; 1 1 0; 0 0 1]), sparse([-1 0 0; 0 -1 2; 0 2 0])};
 %! c = [-1; -1];
-%! [P, K] = test_problem (F);
+%! [P, K, C] = test_problem (F);
 %! normF = cellfun (@(f) norm (f, 'fro'), F);
 %! R = struct ('b', {{sparse(3, 3)}}, 'd', zeros (0, 1));
 %! Y = struct ('b', {{diag([1 1 4])}}, 'd', zeros (0, 1));
 %! FY = block_traces (P, K, [], Y);
 %! x = [2; 0];
-%! [status, ~, cert] = certificates (P, K, x, FY, c.' * x, 0, R, 1e-8, Y, normF);
+%! [status, ~, cert] = certificates (P, K, x, FY, c.' * x, 0, R, 1e-8, Y, normF, C);
 %! assert (status, 'dual infeasible');
 %! assert (cert, [Inf, 0]);
 %! x = [0; 1];
 %! assert (x.' * FY < 0);
-%! [status, ~, cert] = certificates (P, K, x, FY, c.' * x, 0, R, 1e-8, Y, normF);
+%! K{1}.sum = @(varargin) error ('certificates: the sum was formed');
+%! [status, ~, cert] = certificates (P, K, x, FY, c.' * x, 0, R, 1e-8, Y, normF, C);
 %! assert (status, '');
 %! assert (cert, [Inf, 0]);
+%!test
+%! % a true certificate at the edge: x(1)*F{1} is singular, and Y lies
+%! % nearly in its null space, so that the sum's inner product with Y is
+%! % about inftol*trace(Y), far below the rounding bound of the traces
+%! F = {sparse(diag ([1000 0 0])), sparse([0 1 0; 1 0 1; 0 1 0])};
+%! c = [-1; -1];
+%! [P, K, C] = test_problem (F);
+%! normF = cellfun (@(f) norm (f, 'fro'), F);
+%! R = struct ('b', {{sparse(3, 3)}}, 'd', zeros (0, 1));
+%! Y = struct ('b', {{diag([1e-12 1 1])}}, 'd', zeros (0, 1));
+%! FY = block_traces (P, K, [], Y);
+%! x = [1; 0];
+%! assert (C.trace_rounding * normF(1) * 2 > 10 * (x.' * FY + 1e-8 * 2));
+%! [status, ~, cert] = certificates (P, K, x, FY, c.' * x, 0, R, 1e-8, Y, normF, C);
+%! assert (status, 'dual infeasible');

@@ -20,11 +20,15 @@ function C = solver_constants ()
   % relative complementarity Z.Y/(1 + |c'x| + |F0.Y|): the objectives are
   % then apart by the dual residual weighed by a large x, which the next
   % iterations, making Z.Y smaller, do not narrow (on the 64 SDPLIB
-  % problems, the qap problems stall so, at 500 to 14000 times, and stop
-  % three iterations sooner with the same best iterate; the stalls that
-  % end in progress are at most 110 times, infp1's, whose progress is its
-  % certificate's)
+  % problems, the qap problems stall so, at 500 to 2300 times when they
+  % stop, three iterations sooner with the same best iterate; the stalls
+  % that end in progress last at most 2 iterations, at most 3.5 times)
   C.no_progress_apart = 2;
+  % how far, at most, rounding takes a trace F{i}.Y from its value, over
+  % ||F{i}||_F*trace(Y) (which bounds sum |F{i}|.|Y| for Y >= 0): the
+  % rounding of a sum of N products is at most N*eps of it, so this holds
+  % for up to 4.5 million terms a trace
+  C.trace_rounding = 1e-9;
   C.apart = 300;
   % a matrix that stores more than this share of its entries is nearly
   % full: sparse arithmetic does not pay for it
