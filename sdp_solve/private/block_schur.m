@@ -4,30 +4,25 @@ function M = block_schur (P, K, Y, W, RZ, RY)
 % the diagonal part it is A*diag(y./z)*A'. A block that all the F{i}
 % touch gives M its first value, with no array of M's order to add into:
 % at order 2000 and more, each such array costs as much as a product.
-% The blocks whose M is symmetric only up to rounding are symmetrised
-% once, in their sum, not one by one.
+% The blocks whose M is symmetric only up to rounding (kron's) are summed
+% apart, over the constraints that touch them, and their sum is made
+% symmetric once, not block by block.
   M = [];
-  symmetric = true;
-  for k = 1:numel (P.blk)
-    symmetric = symmetric && K{k}.symmetric;
-    cons = P.blk(k).cons;
-    Mk = K{k}.schur (Y.b{k}, W.b{k}, RZ{k}, RY{k});
-    if (numel (cons) == P.n && isempty (M))
-      M = Mk;
-      continue;
-    elseif (isempty (M))
-      M = zeros (P.n);
+  apart = find (~cellfun (@(k) k.symmetric, K));
+  for k = setdiff (1:numel (P.blk), apart)
+    M = add_block (M, P.n, P.blk(k).cons, K{k}.schur (Y.b{k}, W.b{k}, RZ{k}, RY{k}));
+  end
+  if (~isempty (apart))
+    U = unique ([P.blk(apart).cons]);
+    S = zeros (numel (U));
+    for k = apart
+      [~, at] = ismember (P.blk(k).cons, U);
+      S(at, at) = S(at, at) + K{k}.schur (Y.b{k}, W.b{k}, RZ{k}, RY{k});
     end
-    if (numel (cons) == P.n)
-      M = M + Mk;
-    else
-      M(cons, cons) = M(cons, cons) + Mk;
-    end
+    M = add_block (M, P.n, U, sym_part (S));
   end
   if (isempty (M))
     M = zeros (P.n);
-  elseif (~symmetric)
-    M = sym_part (M);
   end
   if (~isempty (P.diag.idx))
     A = P.diag.A;
@@ -36,11 +31,25 @@ function M = block_schur (P, K, Y, W, RZ, RY)
   end
 end
 
+function M = add_block (M, n, cons, Mk)
+  % M(cons, cons) + Mk, Mk itself where M has no value yet and cons is all
+  if (numel (cons) == n && isempty (M))
+    M = Mk;
+  elseif (isempty (M))
+    M = zeros (n);
+    M(cons, cons) = Mk;
+  elseif (numel (cons) == n)
+    M = M + Mk;
+  else
+    M(cons, cons) = M(cons, cons) + Mk;
+  end
+end
+
 %!test
-%! % blocks of orders 3, 5 and 4 (kron), each touched by some of the F{i}:
-%! % M of the definition, exactly symmetric, though each block's kron
-%! % product rounds apart from its transpose
-%! orders = [3 5 4];
+%! % blocks of orders 3, 5 and 4 (kron) and 32 (another method), each
+%! % touched by some of the F{i}: M of the definition, exactly symmetric,
+%! % though each block's kron product rounds apart from its transpose
+%! orders = [3 5 4 32];
 %! m = sum (orders);
 %! n = 9;
 %! F = cell (1, n);
@@ -49,7 +58,8 @@ end
 %!   first = 0;
 %!   for k = 1:numel (orders)
 %!     r = first + (1:orders(k));
-%!     if (mod (i + k, 3) ~= 0)
+%!     % F{3} touches the block of order 32 alone
+%!     if (mod (i + k, 3) ~= 0 && (i ~= 3 || k == 4))
 %!       A(r, r) = reshape (sin (i * k * (1:orders(k)^2)), orders(k), orders(k));
 %!     end
 %!     first = first + orders(k);
@@ -57,21 +67,26 @@ end
 %!   F{i} = sparse (A + A.');
 %! end
 %! [P, K, C] = test_problem (F);
-%! assert (cellfun (@(k) k.method, K, 'UniformOutput', false), {'kron', 'kron', 'kron'});
+%! methods = cellfun (@(k) k.method, K, 'UniformOutput', false);
+%! assert (methods(1:3), {'kron', 'kron', 'kron'});
+%! assert (~strcmp (methods{4}, 'kron'));
+%! assert (numel (P.blk(4).cons) < n && numel (unique ([P.blk(1:3).cons])) < n);
 %! G = reshape (cos (1:m*m), m, m);
 %! H = reshape (sin (2 * (1:m*m)), m, m);
-%! [Yf, Wf] = deal (zeros (m));
+%! [Yf, Zf, Wf] = deal (zeros (m));
 %! for k = 1:numel (P.blk)
 %!   idx = P.blk(k).idx;
 %!   Yf(idx, idx) = G(idx, idx) * G(idx, idx).' + eye (numel (idx));
-%!   Wf(idx, idx) = inv (H(idx, idx) * H(idx, idx).' + eye (numel (idx)));
+%!   Zf(idx, idx) = H(idx, idx) * H(idx, idx).' + eye (numel (idx));
+%!   Wf(idx, idx) = inv (Zf(idx, idx));
 %!   Wf(idx, idx) = (Wf(idx, idx) + Wf(idx, idx).') / 2;
 %! end
 %! blocks = @(A) cellfun (@(b) A(b.idx, b.idx), num2cell (P.blk), 'UniformOutput', false);
 %! Y = struct ('b', {blocks(Yf)}, 'd', zeros (0, 1));
 %! W = struct ('b', {blocks(Wf)}, 'd', zeros (0, 1));
-%! R = cellfun (@chol, Y.b, 'UniformOutput', false);
-%! M = block_schur (P, K, Y, W, R, R);
+%! RY = cellfun (@chol, Y.b, 'UniformOutput', false);
+%! RZ = cellfun (@chol, blocks(Zf), 'UniformOutput', false);
+%! M = block_schur (P, K, Y, W, RZ, RY);
 %! want = zeros (n);
 %! for i = 1:n
 %!   for j = 1:n
