@@ -1,7 +1,7 @@
 function Z = form_z (P, K, x, nu, P0)
 % Z = x(1)*F{1} + ... + x(n)*F{n} - F0 - nu*P0, block by block, each block
 % held as the solver holds it (block_hold) and exactly symmetric; with
-% nu = 0 the last term is left out, which changes no bit
+% nu = 0 the blocks' last term is left out, which changes no bit
   Z = form_sum (P, K, x);
   for k = 1:numel (Z.b)
     Z.b{k} = Z.b{k} - P.blk(k).F0;

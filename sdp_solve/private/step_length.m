@@ -5,9 +5,9 @@ function a = step_length (P, X, R, Xinv, D, C, exact)
 % order lanczos_order or more have the smallest eigenvalue of inv(X)*D
 % from Lanczos' method, the members of a group of order 2 or 3 from the
 % roots of their characteristic polynomials, a group of order
-% group_eig_order at most with larger members (or exact) from one eigen-decomposition of the
-% whole group, and the rest from a full eigen-decomposition; with exact,
-% all of them from the last two
+% group_eig_order at most with larger members (or exact) from one
+% eigen-decomposition of the whole group, and the rest from a full
+% eigen-decomposition; with exact, all of them from the last two
   if (nargin < 7)
     exact = false;
   end
@@ -58,8 +58,7 @@ end
 %!test
 %! % a group of members of orders 4, 4 and 5, a block of order 6 of its own
 %! % and a diagonal part: the step to the boundary of the definition, from
-%! % the group's one eigen-decomposition and from the members' closed
-%! % forms and eig alike, exact or not
+%! % the group's one eigen-decomposition, exact or not
 %! orders = [4 4 5 6];
 %! m = sum (orders) + 2;
 %! S = @(A) A + A.';
