@@ -4,44 +4,35 @@ function M = block_schur (P, K, Y, W, RZ, RY)
 % the diagonal part it is A*diag(y./z)*A'. A block that all the F{i}
 % touch gives M its first value, with no array of M's order to add into:
 % at order 2000 and more, each such array costs as much as a product.
-% The blocks whose M is symmetric only up to rounding (kron's) are summed
-% apart, over the constraints that touch them, and their sum is made
-% symmetric once, not block by block.
+% The blocks whose M is symmetric only up to rounding are symmetrised
+% once, in their sum, not one by one.
   M = [];
-  apart = find (~cellfun (@(k) k.symmetric, K));
-  for k = setdiff (1:numel (P.blk), apart)
-    M = add_block (M, P.n, P.blk(k).cons, K{k}.schur (Y.b{k}, W.b{k}, RZ{k}, RY{k}));
-  end
-  if (~isempty (apart))
-    U = unique ([P.blk(apart).cons]);
-    S = zeros (numel (U));
-    for k = apart
-      [~, at] = ismember (P.blk(k).cons, U);
-      S(at, at) = S(at, at) + K{k}.schur (Y.b{k}, W.b{k}, RZ{k}, RY{k});
+  symmetric = true;
+  for k = 1:numel (P.blk)
+    symmetric = symmetric && K{k}.symmetric;
+    cons = P.blk(k).cons;
+    Mk = K{k}.schur (Y.b{k}, W.b{k}, RZ{k}, RY{k});
+    if (numel (cons) == P.n && isempty (M))
+      M = Mk;
+      continue;
+    elseif (isempty (M))
+      M = zeros (P.n);
     end
-    M = add_block (M, P.n, U, sym_part (S));
+    if (numel (cons) == P.n)
+      M = M + Mk;
+    else
+      M(cons, cons) = M(cons, cons) + Mk;
+    end
   end
   if (isempty (M))
     M = zeros (P.n);
+  elseif (~symmetric)
+    M = sym_part (M);
   end
   if (~isempty (P.diag.idx))
     A = P.diag.A;
     d = numel (Y.d);
     M = M + full (A * spdiags (Y.d .* W.d, 0, d, d) * A.');
-  end
-end
-
-function M = add_block (M, n, cons, Mk)
-  % M(cons, cons) + Mk, Mk itself where M has no value yet and cons is all
-  if (numel (cons) == n && isempty (M))
-    M = Mk;
-  elseif (isempty (M))
-    M = zeros (n);
-    M(cons, cons) = Mk;
-  elseif (numel (cons) == n)
-    M = M + Mk;
-  else
-    M(cons, cons) = M(cons, cons) + Mk;
   end
 end
 
