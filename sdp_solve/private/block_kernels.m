@@ -431,16 +431,6 @@ end
 %! end
 %!endfunction
 
-%!function M = definition (F, W, Y)
-%! % M(i,j) = trace(F{i}*W*F{j}*Y), as the Schur complement's definition
-%! n = numel (F);
-%! M = zeros (n);
-%! for i = 1:n
-%!   for j = 1:n
-%!     M(i, j) = trace (F{i} * W * F{j} * Y);
-%!   end
-%! end
-%!endfunction
 
 %!test
 %! % the cheapest kind's four methods on blocks that the rule sends to each,
@@ -461,7 +451,7 @@ end
 %!   blk = struct ('idx', 1:m, 'cons', 1:numel (F), 'F', {F}, 'Fstack', [], 'members', [], 'pages', []);
 %!   K = block_kernels (blk, 'cheapest', C);
 %!   assert (K.method, kind);
-%!   want = definition (F, W, Y);
+%!   want = schur_definition (F, W, Y);
 %!   M = K.schur (Y, W, chol (inv (W)), chol (Y));
 %!   assert (M, want, 1e-11 * norm (want, 1));
 %!   assert (isequal (M, M.'));
@@ -480,7 +470,7 @@ end
 %! K = block_kernels (blk, 'cheapest', C);
 %! assert (K.method, 'sdp_schur');
 %! n = numel (F);
-%! want = definition (F, W, Y);
+%! want = schur_definition (F, W, Y);
 %! M = K.schur (Y, W);
 %! assert (M, want, 1e-11 * norm (want, 1));
 %! P = zeros (n);
