@@ -338,8 +338,8 @@ function [x, Y, info] = sdp_solve (varargin)
       progress = iter;
       best_cert = min (best_cert, cert);
     end
-    % the iterate's own gap, Zx.Y and F0.Y, not D*Y*D's
-    message = stalled (iter - progress, relative_gap (pobj, dobj, ZY), ZY, pobj, dobj, C);
+    % the iterate's own Zx.Y and F0.Y, not D*Y*D's
+    message = stalled (iter - progress, ZY, pobj, dobj, C);
     if (~isempty (message))
       info.message = message;
       [x, Y, nu, info] = fall_back (best, info);

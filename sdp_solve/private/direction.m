@@ -12,16 +12,18 @@ function [dx, dZ, dY, short] = direction (S, Rc, mend)
 % changes the F{i}.dY by -M*w. short is the norm of what is left short
 % (computed when asked for).
   C = S.C;
-  % without P, the right-hand side's traces are those of Rc alone, and
-  % with Rc empty they are zeros: 0 - c(i) is -c(i)
-  if (isempty (S.PY) && isempty (Rc))
+  % G = Rc - P*Y, either term empty for zero; with both, the traces are
+  % zeros, and 0 - c(i) is -c(i)
+  G = Rc;
+  if (~isempty (S.PY) && isempty (Rc))
+    G = block_map (@(p) -p, @(p) -p, S.PY);
+  elseif (~isempty (S.PY))
+    G = block_map (@(r, p) r - p, @(r, p) r - p, Rc, S.PY);
+  end
+  if (isempty (G))
     rhs = -S.c;
-  elseif (isempty (S.PY))
-    rhs = block_traces (S.P, S.K, S.W, Rc) - S.c;
-  elseif (isempty (Rc))
-    rhs = block_traces (S.P, S.K, S.W, block_map (@(p) -p, @(p) -p, S.PY)) - S.c;
   else
-    rhs = block_traces (S.P, S.K, S.W, block_map (@(r, p) r - p, @(r, p) r - p, Rc, S.PY)) - S.c;
+    rhs = block_traces (S.P, S.K, S.W, G) - S.c;
   end
   dx = solve_schur (S.M, S.RM, rhs, C);
   dZ = form_sum (S.P, S.K, dx);
