@@ -1,10 +1,10 @@
 function outdir = build_modules (outdir)
 %BUILD_MODULES compile the modules and sdp_solve's routines for the running host.
 %   build_modules compiles the three modules (kovalin, brisset, zandrel)
-%   and sdp_schur and blas_threads, the compiled routines of sdp_solve,
-%   for the host that runs it, Octave through mkoctfile --mex or MATLAB
-%   through mex, with contraction of products and sums into fused
-%   multiply-adds turned off. It puts them in the folder build/octave or
+%   and sdp_schur, blas_threads and sdp_chol, the compiled routines of
+%   sdp_solve, for the host that runs it, Octave through mkoctfile --mex
+%   or MATLAB through mex, with contraction of products and sums into
+%   fused multiply-adds turned off. It puts them in the folder build/octave or
 %   build/matlab of the source tree, beside their help files and
 %   Contents.m, and reports what it built and where. It can be run from
 %   any current folder.
@@ -17,7 +17,7 @@ function outdir = build_modules (outdir)
 %      addpath (d);
 %      help kovalin
 %
-%   See also kovalin, brisset, zandrel, sdp_schur, blas_threads.
+%   See also kovalin, brisset, zandrel, sdp_schur, blas_threads, sdp_chol.
 
   root = fileparts (mfilename ('fullpath'));
   in_octave = exist ('OCTAVE_VERSION', 'builtin') ~= 0;
@@ -33,7 +33,7 @@ function outdir = build_modules (outdir)
     mkdir (outdir);
   end
   include = ['-I' fullfile(root, 'host')];
-  names = {'kovalin', 'brisset', 'zandrel', 'sdp_schur', 'blas_threads'};
+  names = {'kovalin', 'brisset', 'zandrel', 'sdp_schur', 'blas_threads', 'sdp_chol'};
   for k = 1:numel (names)
     name = names{k};
     source = fullfile (root, name, [name '.cpp']);
@@ -54,7 +54,7 @@ function outdir = build_modules (outdir)
         flags = 'CXXFLAGS=$CXXFLAGS -ffp-contract=off';
       end
       libs = {};
-      if (strcmp (name, 'blas_threads') && isunix && ~ismac)
+      if (any (strcmp (name, {'blas_threads', 'sdp_chol'})) && isunix && ~ismac)
         libs = {'-ldl'};   % dlsym, which mex's --no-undefined wants linked
       end
       mex ('-silent', include, flags, '-outdir', outdir, source, libs{:});

@@ -106,6 +106,8 @@ typedef enum { mxREAL = 0, mxCOMPLEX = 1 } mxComplexity;
 
 /* libmex */
 MEXHOST_IMPORT void mexErrMsgTxt(const char *text);
+MEXHOST_IMPORT int mexAtExit(void (*at_exit)(void));
+MEXHOST_IMPORT void mexMakeMemoryPersistent(void *block);
 
 /* libmx: queries */
 MEXHOST_IMPORT size_t mxGetM(const mxArray *a);
@@ -116,12 +118,15 @@ MEXHOST_IMPORT bool mxIsComplex(const mxArray *a);
 MEXHOST_IMPORT bool mxIsSparse(const mxArray *a);
 MEXHOST_IMPORT bool mxIsDouble(const mxArray *a);
 MEXHOST_IMPORT bool mxIsCell(const mxArray *a);
+MEXHOST_IMPORT bool mxIsChar(const mxArray *a);
 MEXHOST_IMPORT double mxGetScalar(const mxArray *a);
 MEXHOST_IMPORT double *mxGetPr(const mxArray *a);
 MEXHOST_IMPORT mwIndex *mxGetIr(const mxArray *a);
 MEXHOST_IMPORT mwIndex *mxGetJc(const mxArray *a);
 MEXHOST_IMPORT mwSize mxGetNzmax(const mxArray *a);
 MEXHOST_IMPORT mxArray *mxGetCell(const mxArray *a, mwIndex i);
+/* a character array's text, in a block from mxMalloc */
+MEXHOST_IMPORT char *mxArrayToString(const mxArray *a);
 
 /* libmx: creation */
 MEXHOST_IMPORT mxArray *mxCreateDoubleMatrix(mwSize m, mwSize n,

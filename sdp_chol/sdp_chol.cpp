@@ -1,0 +1,350 @@
+/*
+ * sdp_chol: the Cholesky factor of a symmetric positive definite matrix,
+ * made by LAPACK in storage this routine keeps from one call to the next,
+ * and the solves with it.
+ *
+ *   p = sdp_chol('factor', M)         factors M, reading its upper triangle
+ *   p = sdp_chol('factor', M, shift)  factors M + shift*I
+ *   [p, R] = sdp_chol('factor', ...)  also returns the factor R
+ *   X = sdp_chol('solve', B)          X = inv(R'*R)*B by the factor kept
+ *   sdp_chol('release')               lets the storage go
+ *   found = sdp_chol('lapack')        1 where the process holds LAPACK
+ *
+ * An interior-point method factors a matrix of one order every iteration.
+ * A factor returned as a new array costs the first touch of every page of
+ * it each time: above the allocator's threshold for mapping (32 MiB with
+ * glibc) the array is mapped afresh, and on a virtual machine its page
+ * faults cost more than the factorization's arithmetic. The factor kept
+ * here is written where the last one was.
+ *
+ * LAPACK's dpotrf and dpotrs are looked for by name among the libraries
+ * the process has loaded already (the host's own LAPACK, the one its chol
+ * calls), with and without the trailing underscore, both from one library;
+ * no library is ever loaded here. Their integer arguments are passed as
+ * 64-bit integers holding values below 2^31: a LAPACK of 32-bit integers
+ * on a little-endian machine reads the low half of each, the same value,
+ * and writes its INFO into the low half of one set to zero. On a
+ * big-endian machine no LAPACK is used.
+ */
+#include "mexhost.h"
+
+#include <stdint.h>
+#include <stdio.h>
+#include <string.h>
+
+#if defined(_WIN32)
+#define PSAPI_VERSION 2
+#include <windows.h>
+#include <psapi.h>
+#else
+#include <dlfcn.h>
+#endif
+
+/* A 64-bit Linux release file asks glibc for dlsym and dladdr at their
+   first version, as the other modules ask for nothing newer. */
+#if defined(MEXHOST_DECLARE) && defined(__GLIBC__) && defined(__x86_64__)
+__asm__(".symver dlsym,dlsym@GLIBC_2.2.5");
+__asm__(".symver dladdr,dladdr@GLIBC_2.2.5");
+#endif
+
+/* LAPACK's routines as Fortran passes them: every argument by address,
+   and the length of each character argument after the others (1 here;
+   a LAPACK that takes no lengths ignores it). */
+typedef void (*Potrf)(const char *uplo, const int64_t *n, double *a,
+                      const int64_t *lda, int64_t *info, size_t uplo_length);
+typedef void (*Potrs)(const char *uplo, const int64_t *n, const int64_t *nrhs,
+                      const double *a, const int64_t *lda, double *b,
+                      const int64_t *ldb, int64_t *info, size_t uplo_length);
+
+/* The routines found, both null without them. */
+static bool looked;
+static Potrf potrf;
+static Potrs potrs;
+
+/* The storage kept: room for `room` doubles, the factor of order `order`
+   in its upper triangle (column-major, leading dimension `order`), or no
+   factor while `order` is negative. */
+static double *kept;
+static size_t room;
+static int64_t order = -1;
+
+/* Below 2^31, every value a LAPACK of either integer width reads alike. */
+#define MOST_ORDER 2147483647
+
+static void find_lapack(void);
+static void release(void);
+static int command_of(const mxArray *a);
+static const double *dense_matrix(const mxArray *a, int input, size_t *m,
+                                  size_t *n);
+static double factor(const mxArray *M, double shift);
+static mxArray *solve(const mxArray *B);
+
+enum { FACTOR, SOLVE, RELEASE, LAPACK };
+
+void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[])
+{
+    if (nrhs < 1)
+        mexErrMsgTxt("Error: Expecting a command: 'factor', 'solve', "
+                     "'release' or 'lapack'.\n");
+    const int command = command_of(prhs[0]);
+    const int most_in[] = {3, 2, 1, 1};
+    const int least_in[] = {2, 2, 1, 1};
+    const int most_out[] = {2, 1, 0, 1};
+    if (nrhs < least_in[command] || nrhs > most_in[command])
+        mexErrMsgTxt(command == FACTOR
+                         ? "Error: Expecting 2 or 3 input arguments.\n"
+                     : command == SOLVE
+                         ? "Error: Expecting 2 input arguments.\n"
+                         : "Error: Expecting 1 input argument.\n");
+    if (nlhs > (most_out[command] > 0 ? most_out[command] : 1))
+        mexErrMsgTxt(most_out[command] == 2
+                         ? "Error: Expecting at most two output arguments.\n"
+                         : "Error: Expecting at most one output argument.\n");
+    if (!looked) {
+        find_lapack();
+        looked = true;
+    }
+
+    switch (command) {
+    case FACTOR: {
+        double shift = 0.0;
+        if (nrhs == 3) {
+            const mxArray *s = prhs[2];
+            shift = mxIsNumeric(s) && !mxIsComplex(s) && mxIsDouble(s) &&
+                            !mxIsSparse(s) && mxGetNumberOfElements(s) == 1
+                        ? mxGetScalar(s) : -1.0;
+            if (!(shift >= 0.0 && shift <= 1.79769313486231570815e308))
+                mexErrMsgTxt("Error: Input 3 is expected to be a finite, "
+                             "nonnegative double scalar\n");
+        }
+        if (!potrf)
+            mexErrMsgTxt("Error: The process holds no LAPACK with dpotrf "
+                         "and dpotrs\n");
+        /* the results are made before the factor: a refused array leaves
+           no factor kept, as a refused factorization does */
+        mxArray *p = mxCreateDoubleScalar(0.0);
+        mxArray *R = NULL;
+        size_t m, n;
+        dense_matrix(prhs[1], 2, &m, &n);
+        if (m != n)
+            mexErrMsgTxt("Error: Input 2 is expected to be square\n");
+        if (nlhs == 2)
+            R = mxCreateDoubleMatrix((mwSize)n, (mwSize)n, mxREAL);
+        if (!p || (nlhs == 2 && !R))
+            mexErrMsgTxt("Error: Insufficient memory\n");
+        mxGetPr(p)[0] = factor(prhs[1], shift);
+        plhs[0] = p;
+        if (R) {
+            const double *k = kept;
+            double *r = mxGetPr(R);
+            /* the upper triangle, zeros below it (R starts zeroed) */
+            for (size_t j = 0; order > 0 && j < n; j++)
+                memcpy(r + j * n, k + j * n, (j + 1) * sizeof(double));
+            plhs[1] = R;
+        }
+        break;
+    }
+    case SOLVE:
+        if (order < 0)
+            mexErrMsgTxt("Error: No factor is kept: factor a matrix first\n");
+        plhs[0] = solve(prhs[1]);
+        break;
+    case RELEASE:
+        release();
+        break;
+    case LAPACK:
+        plhs[0] = mxCreateDoubleScalar(potrf ? 1.0 : 0.0);
+        if (!plhs[0])
+            mexErrMsgTxt("Error: Insufficient memory\n");
+        break;
+    }
+}
+
+/* Input 1: one of the four commands, as a character row. */
+static int command_of(const mxArray *a)
+{
+    static const char *const names[] = {"factor", "solve", "release",
+                                        "lapack"};
+    int command = -1;
+    if (mxIsChar(a) && mxGetM(a) == 1 && mxGetN(a) <= 7) {
+        char *text = mxArrayToString(a);
+        for (int c = 0; text && c < 4; c++)
+            if (strcmp(text, names[c]) == 0)
+                command = c;
+        if (text)
+            mxFree(text);
+    }
+    if (command < 0)
+        mexErrMsgTxt("Error: Input 1 is expected to be 'factor', 'solve', "
+                     "'release' or 'lapack'\n");
+    return command;
+}
+
+/* A real, dense double matrix of at most MOST_ORDER rows and columns. */
+static const double *dense_matrix(const mxArray *a, int input, size_t *m,
+                                  size_t *n)
+{
+    if (!mxIsNumeric(a) || mxIsComplex(a) || !mxIsDouble(a) ||
+        mxIsSparse(a)) {
+        char msg[96];
+        snprintf(msg, sizeof msg, "Error: Input %d is expected to be a real, "
+                 "dense double matrix\n", input);
+        mexErrMsgTxt(msg);
+    }
+    *m = mxGetM(a);
+    *n = mxGetN(a);
+    if (*m > MOST_ORDER || *n > MOST_ORDER) {
+        char msg[96];
+        snprintf(msg, sizeof msg, "Error: Input %d is too large for "
+                 "LAPACK\n", input);
+        mexErrMsgTxt(msg);
+    }
+    return mxGetPr(a);
+}
+
+/* Factors M + shift*I into the storage kept, growing it first if it must.
+   Returns 0, or the order of the first leading minor found not positive
+   definite: where LAPACK stops, or where M's upper triangle holds a value
+   that is not finite, or the factor's diagonal one that is not positive
+   and finite. Every nonzero result leaves no factor kept. */
+static double factor(const mxArray *M, double shift)
+{
+    size_t m, n;
+    const double *a = dense_matrix(M, 2, &m, &n);
+    order = -1;
+    /* n*n doubles, n below 2^31: n*n below 2^62, which a 64-bit size_t
+       holds; a 32-bit one may not */
+    if (n > 0 && n > (size_t)-1 / sizeof(double) / n)
+        mexErrMsgTxt("Error: Insufficient memory\n");
+    const size_t count = n * n;
+    if (count > room) {
+        release();
+        kept = (double *)mxMalloc(count * sizeof(double));
+        if (!kept)
+            mexErrMsgTxt("Error: Insufficient memory\n");
+        mexMakeMemoryPersistent(kept);
+        room = count;
+    }
+    /* the upper triangle, column by column; a value that is not finite
+       ends it at its column */
+    double *k = kept;
+    for (size_t j = 0; j < n; j++) {
+        const double *from = a + j * n;
+        double *to = k + j * n;
+        for (size_t i = 0; i <= j; i++) {
+            const double v = from[i];
+            if (!(v - v == 0.0))
+                return (double)(j + 1);
+            to[i] = v;
+        }
+        to[j] = to[j] + shift;
+    }
+    const int64_t n64 = (int64_t)n;
+    int64_t info = 0;
+    if (n > 0)
+        potrf("U", &n64, k, &n64, &info, 1);
+    if (info != 0)
+        return info > 0 ? (double)info : (double)n;
+    for (size_t j = 0; j < n; j++) {
+        const double d = k[j * n + j];
+        if (!(d > 0.0 && d - d == 0.0))
+            return (double)(j + 1);
+    }
+    order = n64;
+    return 0.0;
+}
+
+/* X = inv(R'*R)*B, B a real dense double matrix of the factor's order. */
+static mxArray *solve(const mxArray *B)
+{
+    size_t m, n;
+    const double *b = dense_matrix(B, 2, &m, &n);
+    if ((int64_t)m != order) {
+        char msg[96];
+        snprintf(msg, sizeof msg, "Error: Input 2 is expected to have %lld "
+                 "rows, the order of the factor kept\n", (long long)order);
+        mexErrMsgTxt(msg);
+    }
+    mxArray *X = mxCreateDoubleMatrix((mwSize)m, (mwSize)n, mxREAL);
+    if (!X)
+        mexErrMsgTxt("Error: Insufficient memory\n");
+    double *x = mxGetPr(X);
+    if (m > 0 && n > 0) {
+        memcpy(x, b, m * n * sizeof(double));
+        const int64_t m64 = (int64_t)m, n64 = (int64_t)n;
+        int64_t info = 0;
+        potrs("U", &m64, &n64, kept, &m64, x, &m64, &info, 1);
+    }
+    return X;
+}
+
+static void release(void)
+{
+    if (kept)
+        mxFree(kept);
+    kept = NULL;
+    room = 0;
+    order = -1;
+}
+
+/* Both routines must come from one library, and only a little-endian
+   machine reads a 64-bit integer's value from its first 4 bytes. */
+static bool little_endian(void)
+{
+    const uint32_t one = 1;
+    unsigned char first;
+    memcpy(&first, &one, 1);
+    return first == 1;
+}
+
+#if defined(_WIN32)
+
+static void find_lapack(void)
+{
+    mexAtExit(release);
+    if (!little_endian())
+        return;
+    static HMODULE modules[4096];
+    DWORD bytes = 0;
+    if (!EnumProcessModules(GetCurrentProcess(), modules, sizeof modules,
+                            &bytes))
+        return;
+    const size_t count = (bytes < sizeof modules ? bytes : sizeof modules) /
+                         sizeof(HMODULE);
+    static const char *const names[][2] = {{"dpotrf_", "dpotrs_"},
+                                           {"dpotrf", "dpotrs"}};
+    for (const auto &name : names)
+        for (size_t i = 0; i < count; i++) {
+            FARPROC f = GetProcAddress(modules[i], name[0]);
+            FARPROC s = GetProcAddress(modules[i], name[1]);
+            if (f && s) {
+                potrf = (Potrf)(void (*)(void))f;
+                potrs = (Potrs)(void (*)(void))s;
+                return;
+            }
+        }
+}
+
+#else
+
+static void find_lapack(void)
+{
+    mexAtExit(release);
+    if (!little_endian())
+        return;
+    static const char *const names[][2] = {{"dpotrf_", "dpotrs_"},
+                                           {"dpotrf", "dpotrs"}};
+    for (const auto &name : names) {
+        void *f = dlsym(RTLD_DEFAULT, name[0]);
+        void *s = dlsym(RTLD_DEFAULT, name[1]);
+        Dl_info in_f, in_s;
+        if (f && s && dladdr(f, &in_f) && dladdr(s, &in_s) &&
+            in_f.dli_fbase == in_s.dli_fbase) {
+            potrf = (Potrf)f;
+            potrs = (Potrs)s;
+            return;
+        }
+    }
+}
+
+#endif
