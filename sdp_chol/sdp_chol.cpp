@@ -6,7 +6,7 @@
  *   p = sdp_chol('factor', M)         factors M, reading its upper triangle
  *   p = sdp_chol('factor', M, shift)  factors M + shift*I
  *   [p, R] = sdp_chol('factor', ...)  also returns the factor R
- *   X = sdp_chol('solve', B)          X = inv(R'*R)*B by the factor kept
+ *   X = sdp_chol('solve', B)          X = R\(R'\B) by the factor kept
  *   sdp_chol('release')               lets the storage go
  *   found = sdp_chol('lapack')        1 where the process holds LAPACK
  *
@@ -17,7 +17,14 @@
  * faults cost more than the factorization's arithmetic. The factor kept
  * here is written where the last one was.
  *
- * LAPACK's dpotrf and dpotrs are looked for by name among the libraries
+ * The solves are LAPACK's triangular solves, dtrtrs with R' and then with
+ * R: the bits of the host's own backslash with R' and R (Octave's calls
+ * dtrtrs, and then estimates the condition, which these skip). dpotrs,
+ * whose solves are the BLAS's dtrsm, rounds differently (OpenBLAS
+ * multiplies by the diagonal's reciprocals), and on ill-conditioned
+ * systems by enough to move an interior-point method's iterations.
+ *
+ * LAPACK's dpotrf and dtrtrs are looked for by name among the libraries
  * the process has loaded already (the host's own LAPACK, the one its chol
  * calls), with and without the trailing underscore, both from one library;
  * no library is ever loaded here. Their integer arguments are passed as
@@ -52,14 +59,16 @@ __asm__(".symver dladdr,dladdr@GLIBC_2.2.5");
    a LAPACK that takes no lengths ignores it). */
 typedef void (*Potrf)(const char *uplo, const int64_t *n, double *a,
                       const int64_t *lda, int64_t *info, size_t uplo_length);
-typedef void (*Potrs)(const char *uplo, const int64_t *n, const int64_t *nrhs,
-                      const double *a, const int64_t *lda, double *b,
-                      const int64_t *ldb, int64_t *info, size_t uplo_length);
+typedef void (*Trtrs)(const char *uplo, const char *trans, const char *diag,
+                      const int64_t *n, const int64_t *nrhs, const double *a,
+                      const int64_t *lda, double *b, const int64_t *ldb,
+                      int64_t *info, size_t uplo_length, size_t trans_length,
+                      size_t diag_length);
 
 /* The routines found, both null without them. */
 static bool looked;
 static Potrf potrf;
-static Potrs potrs;
+static Trtrs trtrs;
 
 /* The storage kept: room for `room` doubles, the factor of order `order`
    in its upper triangle (column-major, leading dimension `order`), or no
@@ -119,7 +128,7 @@ void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[])
         }
         if (!potrf)
             mexErrMsgTxt("Error: The process holds no LAPACK with dpotrf "
-                         "and dpotrs\n");
+                         "and dtrtrs\n");
         /* the results are made before the factor: a refused array leaves
            no factor kept, as a refused factorization does */
         mxArray *p = mxCreateDoubleScalar(0.0);
@@ -271,9 +280,12 @@ static mxArray *solve(const mxArray *B)
     double *x = mxGetPr(X);
     if (m > 0 && n > 0) {
         memcpy(x, b, m * n * sizeof(double));
+        /* R'*y = B, then R*x = y; R's diagonal is positive, so neither
+           reports a singular factor */
         const int64_t m64 = (int64_t)m, n64 = (int64_t)n;
         int64_t info = 0;
-        potrs("U", &m64, &n64, kept, &m64, x, &m64, &info, 1);
+        trtrs("U", "T", "N", &m64, &n64, kept, &m64, x, &m64, &info, 1, 1, 1);
+        trtrs("U", "N", "N", &m64, &n64, kept, &m64, x, &m64, &info, 1, 1, 1);
     }
     return X;
 }
@@ -311,15 +323,15 @@ static void find_lapack(void)
         return;
     const size_t count = (bytes < sizeof modules ? bytes : sizeof modules) /
                          sizeof(HMODULE);
-    static const char *const names[][2] = {{"dpotrf_", "dpotrs_"},
-                                           {"dpotrf", "dpotrs"}};
+    static const char *const names[][2] = {{"dpotrf_", "dtrtrs_"},
+                                           {"dpotrf", "dtrtrs"}};
     for (const auto &name : names)
         for (size_t i = 0; i < count; i++) {
             FARPROC f = GetProcAddress(modules[i], name[0]);
             FARPROC s = GetProcAddress(modules[i], name[1]);
             if (f && s) {
                 potrf = (Potrf)(void (*)(void))f;
-                potrs = (Potrs)(void (*)(void))s;
+                trtrs = (Trtrs)(void (*)(void))s;
                 return;
             }
         }
@@ -332,8 +344,8 @@ static void find_lapack(void)
     mexAtExit(release);
     if (!little_endian())
         return;
-    static const char *const names[][2] = {{"dpotrf_", "dpotrs_"},
-                                           {"dpotrf", "dpotrs"}};
+    static const char *const names[][2] = {{"dpotrf_", "dtrtrs_"},
+                                           {"dpotrf", "dtrtrs"}};
     for (const auto &name : names) {
         void *f = dlsym(RTLD_DEFAULT, name[0]);
         void *s = dlsym(RTLD_DEFAULT, name[1]);
@@ -341,7 +353,7 @@ static void find_lapack(void)
         if (f && s && dladdr(f, &in_f) && dladdr(s, &in_s) &&
             in_f.dli_fbase == in_s.dli_fbase) {
             potrf = (Potrf)f;
-            potrs = (Potrs)s;
+            trtrs = (Trtrs)s;
             return;
         }
     }

@@ -15,14 +15,15 @@
 %   [p, R] = sdp_chol('factor', ...) also returns R, zeros below its
 %   diagonal, with the bits of chol(M) where chol calls the same LAPACK.
 %
-%   X = sdp_chol('solve', B) returns inv(R'*R)*B, by LAPACK's dpotrs, for a
-%   real dense double B with as many rows as R. It is an error where no
-%   factor is kept.
+%   X = sdp_chol('solve', B) returns R\(R'\B), for a real dense double B
+%   with as many rows as R, by LAPACK's triangular solves (dtrtrs): the
+%   bits of Octave's backslash with R' and R, without its estimate of the
+%   condition. It is an error where no factor is kept.
 %
 %   sdp_chol('release') lets the storage go, as clearing sdp_chol does.
 %
 %   found = sdp_chol('lapack') is 1 where the process holds LAPACK's
-%   dpotrf and dpotrs, else 0; 'factor' is then an error. They are looked
+%   dpotrf and dtrtrs, else 0; 'factor' is then an error. They are looked
 %   for by name, with and without a trailing underscore, among the
 %   libraries the process has loaded, both in one library, and no library
 %   is ever loaded by sdp_chol. It works with a LAPACK of 32-bit integers
@@ -54,7 +55,7 @@ function varargout = sdp_chol (varargin)
 end
 
 %!test
-%! % the factor has chol's bits, and the solves reach M's inverse, at
+%! % the factor has chol's bits, and the solves backslash's, at
 %! % orders up to one above the storage grown before them
 %! if (sdp_chol ('lapack'))
 %!   unwind_protect
@@ -65,6 +66,8 @@ end
 %!       assert (p, 0);
 %!       assert (isequal (R, chol (M)));
 %!       B = reshape (cos (1:2*n), n, 2);
+%!       Ru = matrix_type (R, 'upper');
+%!       assert (isequal (sdp_chol ('solve', B), Ru \ (Ru.' \ B)));
 %!       assert (sdp_chol ('solve', B), M \ B, 1e-10 * norm (M \ B, 1) + eps);
 %!       assert (size (sdp_chol ('solve', zeros (n, 0))), [n, 0]);
 %!     end
