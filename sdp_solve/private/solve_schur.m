@@ -2,7 +2,8 @@ function x = solve_schur (M, RM, b, C)
 % M*x = b by the Cholesky factor RM of M, with iterative refinement while
 % the residual is above the rounding of forming it (8*eps*trace(M)*|x|,
 % trace(M) bounding M's norm), C.refinement times at most; with M empty,
-% RM'*RM = M comes from M's square root, and the solve is RM's alone
+% RM'*RM = M comes from M's square root, and the solve is RM's alone.
+% RM 'sdp_chol' is the factor that sdp_chol keeps
   s = C.solve_block;
   if (size (RM, 1) <= C.solve_whole)
     s = C.solve_whole;
@@ -31,7 +32,12 @@ function x = solve_factor (R, b, s)
   % The blocks change how the sums of the solves are grouped, and so their
   % rounding: gpp's iterations, which rounding moves by a few, went from
   % 17 to 21 on gpp500-3 with blocks of 256, hence one block up to order
-  % solve_whole
+  % solve_whole. sdp_chol solves with the factor it keeps by the whole
+  % triangular solves, with their bits, and estimates nothing
+  if (ischar (R))
+    x = sdp_chol ('solve', b);
+    return;
+  end
   upper = struct ('UT', true);
   upper_t = struct ('UT', true, 'TRANSA', true);
   n = size (R, 1);
@@ -76,6 +82,26 @@ end
 %! M = Q * diag (logspace (0, 2, n)) * Q.';
 %! M = (M + M.') / 2;
 %! assert (solve_schur (M, chol (M), b, C), M \ b, 1e-12 * norm (M \ b));
+%!test
+%! % the factor sdp_chol keeps: the solution, refined or not, of the
+%! % factor made anew
+%! C = solver_constants ();
+%! if (C.sdp_chol)
+%!   n = 90;
+%!   A = reshape (sin (1:n*n), n, n);
+%!   M = A * A.' + eye (n);
+%!   b = cos (1:n).';
+%!   unwind_protect
+%!     sdp_chol ('factor', M);
+%!     for refinement = [0, 3]
+%!       C.refinement = refinement;
+%!       want = solve_schur (M, chol (M), b, C);
+%!       assert (solve_schur (M, 'sdp_chol', b, C), want, 1e-9 * norm (want));
+%!     end
+%!   unwind_protect_cleanup
+%!     sdp_chol ('release');
+%!   end_unwind_protect
+%! end
 %!test
 %! % blocks of 16, the last one short, and one block: the solution of
 %! % the whole factor's triangular solves

@@ -82,6 +82,11 @@ function C = solver_constants ()
   % 2.7 times as fast on one, and products and triangular solves gained
   % from the second thread only from order 400
   C.blas_threads = exist ('blas_threads') == 3;
+  % whether sdp_chol is at hand and finds the host's LAPACK: M's factor is
+  % then made in storage kept from one iteration to the next, as M is,
+  % rather than in a new array whose page faults cost more than the
+  % factorization's arithmetic at theta's orders
+  C.sdp_chol = exist ('sdp_chol') == 3 && sdp_chol ('lapack') == 1;
   C.thread_order = 400;
   % the order from which a block's step lengths come from Lanczos' method
   % rather than a full eigen-decomposition
