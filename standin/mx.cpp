@@ -51,6 +51,7 @@ const unsigned char kPoison = 0xFF;  // fresh blocks: NaN as doubles
 struct Block {
     int id;
     size_t bytes;
+    void *owner;   // the module that made it persistent, or null
 };
 
 struct State {
@@ -60,7 +61,9 @@ struct State {
     int creations = 0;
     int next_block = 0;
     standin::Call *record = nullptr;
+    void *module = nullptr;           // the module being called
     std::map<void *, Block> blocks;
+    std::map<void *, void (*)(void)> at_exit;   // each module's exit function
     std::vector<mxArray *> arrays;    // every live array
     std::vector<mxArray *> created;   // arrays the module created in this call
     std::jmp_buf jump;
@@ -139,7 +142,7 @@ void *new_block(size_t bytes, int id)
         return nullptr;
     std::memset(p, kPoison, bytes);
     std::memset(p + bytes, kGuardByte, kGuard);
-    g.blocks[p] = Block{id, bytes};
+    g.blocks[p] = Block{id, bytes, nullptr};
     return p;
 }
 
@@ -202,6 +205,7 @@ bool mxIsComplex(const mxArray *a) { return a->complex; }
 bool mxIsSparse(const mxArray *a) { return a->sparse; }
 bool mxIsDouble(const mxArray *a) { return a->cls == Class::Double; }
 bool mxIsCell(const mxArray *a) { return a->cls == Class::Cell; }
+bool mxIsChar(const mxArray *a) { return a->cls == Class::Char; }
 
 double mxGetScalar(const mxArray *a)
 {
@@ -305,6 +309,7 @@ void *mxRealloc(void *block, size_t bytes)
     record(standin::Event::Realloc, bytes, old.id, p != nullptr);
     if (!p)
         return nullptr;
+    g.blocks[p].owner = old.owner;   // a persistent block stays so
     check_guard(block, old);
     std::memcpy(p, block, std::min(bytes, old.bytes));
     g.blocks.erase(it);
@@ -323,6 +328,44 @@ void mxFree(void *block)
     record(standin::Event::Free, it->second.bytes, it->second.id, true);
     g.blocks.erase(it);
     std::free(block);
+}
+
+// The text of a character array, column by column, in a block from
+// mxMalloc (so refusable like any other); null for any other class.
+char *mxArrayToString(const mxArray *a)
+{
+    if (a->cls != Class::Char)
+        return nullptr;
+    const size_t count = a->m * a->n;
+    char *s = static_cast<char *>(mxMalloc(count + 1));
+    if (!s)
+        return nullptr;
+    for (size_t i = 0; i < count; i++)   // the low byte of each character
+        s[i] = static_cast<char>(a->re[2 * i]);
+    s[count] = '\0';
+    return s;
+}
+
+// libmex's mexMakeMemoryPersistent: the block outlives the call, the
+// module's until it frees it or is unloaded.
+STANDIN_API void standin_persist(void *block)
+{
+    if (!g.in_call)
+        fail("mexMakeMemoryPersistent outside a call");
+    auto it = g.blocks.find(block);
+    if (it == g.blocks.end())
+        fail("mexMakeMemoryPersistent: not a block from mxMalloc");
+    it->second.owner = g.module;
+}
+
+// libmex's mexAtExit: the module's function for its unloading, replacing
+// any it gave before.
+STANDIN_API int standin_at_exit(void (*at_exit)(void))
+{
+    if (!g.in_call)
+        fail("mexAtExit outside a call");
+    g.at_exit[g.module] = at_exit;
+    return 0;
 }
 
 // libmex's error service ends the call here.
@@ -558,6 +601,7 @@ Call call(const Module &module, int nlhs, std::vector<const mxArray *> inputs,
     g.faults = faults;
     g.allocations = g.creations = g.next_block = 0;
     g.record = &result;
+    g.module = module.handle;
     g.created.clear();
     g.message.clear();
 
@@ -584,17 +628,65 @@ Call call(const Module &module, int nlhs, std::vector<const mxArray *> inputs,
             destroy(a);
         }
     // Blocks still held: reclaimed, as the host does; leaks after a normal
-    // return.
-    for (auto &b : g.blocks) {
-        check_guard(b.first, b.second);
+    // return. Persistent blocks stay.
+    for (auto it = g.blocks.begin(); it != g.blocks.end();) {
+        check_guard(it->first, it->second);
+        if (it->second.owner) {
+            ++it;
+            continue;
+        }
         if (result.ok)
-            result.leaked.push_back(b.second.bytes);
-        std::free(b.first);
+            result.leaked.push_back(it->second.bytes);
+        std::free(it->first);
+        it = g.blocks.erase(it);
     }
-    g.blocks.clear();
     g.created.clear();
     g.record = nullptr;
+    g.module = nullptr;
     return result;
+}
+
+Call unload(Module &module)
+{
+    Call result;
+    result.ok = true;
+    if (!module.handle)
+        fail("unload: the module is not loaded");
+    auto exit = g.at_exit.find(module.handle);
+    if (exit != g.at_exit.end()) {
+        void (*at_exit)(void) = exit->second;
+        g.at_exit.erase(exit);
+        g.record = &result;
+        at_exit();   // outside any call: mexErrMsgTxt would end the program
+        g.record = nullptr;
+    }
+    for (auto it = g.blocks.begin(); it != g.blocks.end();) {
+        if (it->second.owner != module.handle) {
+            ++it;
+            continue;
+        }
+        check_guard(it->first, it->second);
+        result.leaked.push_back(it->second.bytes);
+        std::free(it->first);
+        it = g.blocks.erase(it);
+    }
+#if defined(_WIN32)
+    FreeLibrary(static_cast<HMODULE>(module.handle));
+#else
+    dlclose(module.handle);
+#endif
+    module.handle = nullptr;
+    module.entry = nullptr;
+    return result;
+}
+
+std::vector<size_t> persistent()
+{
+    std::vector<size_t> bytes;
+    for (const auto &b : g.blocks)
+        if (b.second.owner)
+            bytes.push_back(b.second.bytes);
+    return bytes;
 }
 
 }  // namespace standin

@@ -6,7 +6,9 @@
 // A call records every request to the allocator and every array creation,
 // can be told to refuse one of them, reclaims what is still held when the
 // call ends through mexErrMsgTxt, and reports blocks still held after a
-// normal return as leaks.
+// normal return as leaks. A block the module made persistent is neither:
+// it stays the module's from call to call until it frees it, and what it
+// still holds when it is unloaded is a leak.
 #ifndef STANDIN_H
 #define STANDIN_H
 
@@ -121,6 +123,16 @@ struct STANDIN_API Call {
 STANDIN_API Call call(const Module &module, int nlhs,
                       std::vector<const mxArray *> inputs,
                       const Faults &faults = Faults());
+
+// Unloads a module as the host does when it is cleared: the function it
+// last gave mexAtExit runs first, then the library is closed. The result
+// records what that function did (`events`), and as `leaked` the bytes of
+// each persistent block the module still held after it, which are then
+// reclaimed. A module loaded by module_at stays loaded for the program.
+STANDIN_API Call unload(Module &module);
+
+// Bytes of each persistent block held now, of every loaded module.
+STANDIN_API std::vector<size_t> persistent();
 
 }  // namespace standin
 
