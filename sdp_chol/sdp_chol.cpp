@@ -48,10 +48,13 @@
 #endif
 
 /* A 64-bit Linux release file asks glibc for dlsym and dladdr at their
-   first version, as the other modules ask for nothing newer. */
+   first version, as the other modules ask for nothing newer; and for
+   memcpy at its first version too (2.14's may not copy overlapping
+   blocks, and no copy here overlaps). */
 #if defined(MEXHOST_DECLARE) && defined(__GLIBC__) && defined(__x86_64__)
 __asm__(".symver dlsym,dlsym@GLIBC_2.2.5");
 __asm__(".symver dladdr,dladdr@GLIBC_2.2.5");
+__asm__(".symver memcpy,memcpy@GLIBC_2.2.5");
 #endif
 
 /* LAPACK's routines as Fortran passes them: every argument by address,
@@ -85,7 +88,7 @@ static void release(void);
 static int command_of(const mxArray *a);
 static const double *dense_matrix(const mxArray *a, int input, size_t *m,
                                   size_t *n);
-static double factor(const mxArray *M, double shift);
+static double factor(const double *a, size_t n, double shift);
 static mxArray *solve(const mxArray *B);
 
 enum { FACTOR, SOLVE, RELEASE, LAPACK };
@@ -129,23 +132,26 @@ void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[])
         if (!potrf)
             mexErrMsgTxt("Error: The process holds no LAPACK with dpotrf "
                          "and dtrtrs\n");
-        /* the results are made before the factor: a refused array leaves
-           no factor kept, as a refused factorization does */
-        mxArray *p = mxCreateDoubleScalar(0.0);
-        mxArray *R = NULL;
         size_t m, n;
-        dense_matrix(prhs[1], 2, &m, &n);
+        const double *a = dense_matrix(prhs[1], 2, &m, &n);
         if (m != n)
             mexErrMsgTxt("Error: Input 2 is expected to be square\n");
+        /* the results are made before the factor: a refused array leaves
+           the factor kept as it was, as a refused argument does */
+        mxArray *p = mxCreateDoubleScalar(0.0);
+        mxArray *R = NULL;
         if (nlhs == 2)
             R = mxCreateDoubleMatrix((mwSize)n, (mwSize)n, mxREAL);
         if (!p || (nlhs == 2 && !R))
             mexErrMsgTxt("Error: Insufficient memory\n");
-        mxGetPr(p)[0] = factor(prhs[1], shift);
+        double *p_pr = mxGetPr(p);
+        double *r = R ? mxGetPr(R) : NULL;
+        if (!p_pr || (R && n > 0 && !r))
+            mexErrMsgTxt("Error: Matrices are corrupted?\n");
+        p_pr[0] = factor(a, n, shift);
         plhs[0] = p;
         if (R) {
             const double *k = kept;
-            double *r = mxGetPr(R);
             /* the upper triangle, zeros below it (R starts zeroed) */
             for (size_t j = 0; order > 0 && j < n; j++)
                 memcpy(r + j * n, k + j * n, (j + 1) * sizeof(double));
@@ -177,11 +183,12 @@ static int command_of(const mxArray *a)
     int command = -1;
     if (mxIsChar(a) && mxGetM(a) == 1 && mxGetN(a) <= 7) {
         char *text = mxArrayToString(a);
-        for (int c = 0; text && c < 4; c++)
+        if (!text)
+            mexErrMsgTxt("Error: Insufficient memory\n");
+        for (int c = 0; c < 4; c++)
             if (strcmp(text, names[c]) == 0)
                 command = c;
-        if (text)
-            mxFree(text);
+        mxFree(text);
     }
     if (command < 0)
         mexErrMsgTxt("Error: Input 1 is expected to be 'factor', 'solve', "
@@ -189,7 +196,8 @@ static int command_of(const mxArray *a)
     return command;
 }
 
-/* A real, dense double matrix of at most MOST_ORDER rows and columns. */
+/* A real, dense double matrix of at most MOST_ORDER rows and columns, and
+   its values, which must be there unless it has none. */
 static const double *dense_matrix(const mxArray *a, int input, size_t *m,
                                   size_t *n)
 {
@@ -208,18 +216,20 @@ static const double *dense_matrix(const mxArray *a, int input, size_t *m,
                  "LAPACK\n", input);
         mexErrMsgTxt(msg);
     }
-    return mxGetPr(a);
+    const double *values = mxGetPr(a);
+    if (!values && *m > 0 && *n > 0)
+        mexErrMsgTxt("Error: Matrices are corrupted?\n");
+    return values;
 }
 
-/* Factors M + shift*I into the storage kept, growing it first if it must.
-   Returns 0, or the order of the first leading minor found not positive
-   definite: where LAPACK stops, or where M's upper triangle holds a value
-   that is not finite, or the factor's diagonal one that is not positive
-   and finite. Every nonzero result leaves no factor kept. */
-static double factor(const mxArray *M, double shift)
+/* Factors M + shift*I, M of order n at a, into the storage kept, growing
+   it first if it must. Returns 0, or the order of the first leading minor
+   found not positive definite: the first column where M's upper triangle
+   holds a value that is not finite, where LAPACK stops, or where the
+   factor's diagonal holds one that is not positive and finite, whichever
+   comes first. Every nonzero result leaves no factor kept. */
+static double factor(const double *a, size_t n, double shift)
 {
-    size_t m, n;
-    const double *a = dense_matrix(M, 2, &m, &n);
     order = -1;
     /* n*n doubles, n below 2^31: n*n below 2^62, which a 64-bit size_t
        holds; a 32-bit one may not */
@@ -234,31 +244,41 @@ static double factor(const mxArray *M, double shift)
         mexMakeMemoryPersistent(kept);
         room = count;
     }
-    /* the upper triangle, column by column; a value that is not finite
-       ends it at its column */
+    /* the upper triangle, column by column, up to the first column that
+       holds a value that is not finite: `lead` columns */
     double *k = kept;
-    for (size_t j = 0; j < n; j++) {
-        const double *from = a + j * n;
-        double *to = k + j * n;
-        for (size_t i = 0; i <= j; i++) {
-            const double v = from[i];
-            if (!(v - v == 0.0))
-                return (double)(j + 1);
-            to[i] = v;
+    size_t lead = 0;
+    for (; lead < n; lead++) {
+        const double *from = a + lead * n;
+        double *to = k + lead * n;
+        size_t i = 0;
+        while (i <= lead && from[i] - from[i] == 0.0) {
+            to[i] = from[i];
+            i++;
         }
-        to[j] = to[j] + shift;
+        if (i <= lead)
+            break;
+        to[lead] = to[lead] + shift;
     }
-    const int64_t n64 = (int64_t)n;
+    /* those columns factored: LAPACK stops at the first of them whose
+       leading minor it finds not positive definite */
+    const int64_t n64 = (int64_t)n, lead64 = (int64_t)lead;
     int64_t info = 0;
-    if (n > 0)
-        potrf("U", &n64, k, &n64, &info, 1);
-    if (info != 0)
-        return info > 0 ? (double)info : (double)n;
-    for (size_t j = 0; j < n; j++) {
+    if (lead > 0)
+        potrf("U", &lead64, k, &n64, &info, 1);
+    if (info < 0 || info > lead64)   /* an illegal argument: none is passed */
+        info = lead64;
+    /* the columns it finished, before the one it stopped at */
+    const size_t done = info > 0 ? (size_t)info - 1 : lead;
+    for (size_t j = 0; j < done; j++) {
         const double d = k[j * n + j];
         if (!(d > 0.0 && d - d == 0.0))
             return (double)(j + 1);
     }
+    if (info > 0)
+        return (double)info;
+    if (lead < n)
+        return (double)(lead + 1);
     order = n64;
     return 0.0;
 }
@@ -278,6 +298,8 @@ static mxArray *solve(const mxArray *B)
     if (!X)
         mexErrMsgTxt("Error: Insufficient memory\n");
     double *x = mxGetPr(X);
+    if (!x && m > 0 && n > 0)
+        mexErrMsgTxt("Error: Matrices are corrupted?\n");
     if (m > 0 && n > 0) {
         memcpy(x, b, m * n * sizeof(double));
         /* R'*y = B, then R*x = y; R's diagonal is positive, so neither
