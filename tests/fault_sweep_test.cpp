@@ -216,3 +216,161 @@ TEST_F(FaultSweep, EndsEveryInjectedFaultWithItsMessage)
     std::cout << "fault sweep: " << total << " distinct faults injected\n";
     RecordProperty("faults", total);
 }
+
+// ---------------------------------------------------------------- sdp_chol
+
+// sdp_chol keeps a factor from call to call (beside the stand-in LAPACK
+// that this program exports). Each of its calls is swept after the calls
+// that set up what it finds kept; after a fault that ends the call, the
+// factor kept is the one before the call or none, and 'release' leaves no
+// block behind.
+namespace {
+
+struct KeptScenario {
+    const char *name;
+    std::vector<size_t> before;   // orders factored first, after a release
+    Inputs inputs;
+    int nlhs;
+};
+
+// A symmetric positive definite matrix of order n.
+mxArray *definite(size_t n)
+{
+    std::vector<double> v(n * n);
+    for (size_t j = 0; j < n; j++)
+        for (size_t i = 0; i < n; i++)
+            v[i + j * n] = i == j ? 4.0 + static_cast<double>(i) : 1.0 / (1.0 + i + j);
+    return standin::dense(n, n, v);
+}
+
+std::vector<KeptScenario> kept_scenarios()
+{
+    using In = std::vector<const mxArray *>;
+    return {
+        {"factor, the block grown from none", {},
+         [] { return In{standin::text("factor"), definite(3)}; }, 2},
+        {"factor with a shift, the block grown", {2},
+         [] { return In{standin::text("factor"), definite(3), standin::scalar(0.5)}; }, 1},
+        {"factor in the block kept", {3},
+         [] { return In{standin::text("factor"), definite(2)}; }, 2},
+        {"factor of order 0", {2},
+         [] { return In{standin::text("factor"), standin::dense(0, 0)}; }, 2},
+        {"solve", {3},
+         [] { return In{standin::text("solve"), standin::dense(3, 2, {1, 2, 3, 4, 5, 6})}; },
+         1},
+        {"release", {3}, [] { return In{standin::text("release")}; }, 0},
+        {"lapack", {3}, [] { return In{standin::text("lapack")}; }, 1}};
+}
+
+std::vector<std::vector<uint64_t>> outputs(const Call &c)
+{
+    std::vector<std::vector<uint64_t>> out;
+    for (const mxArray *a : c.out) {
+        out.emplace_back();
+        for (double v : standin::values(a))
+            out.back().push_back(bits(v));
+        out.back().push_back(mxGetM(a));
+        out.back().push_back(mxGetN(a));
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST_F(FaultSweep, SdpCholKeepsTheFactorBeforeOrNone)
+{
+    const standin::Module &module = module_at(SDP_CHOL_MODULE);
+    const std::set<std::string> fault_messages = {kMemory,
+                                                  "Error: Matrices are corrupted?\n"};
+    const unsigned storages[] = {standin::Pr, standin::Ir, standin::Jc};
+    auto command = [&](std::vector<const mxArray *> in, int nlhs = 1) {
+        return standin::call(module, nlhs, std::move(in));
+    };
+    std::set<std::string> met;
+    int injected = 0;
+    for (const KeptScenario &s : kept_scenarios()) {
+        SCOPED_TRACE(std::string("sdp_chol, ") + s.name);
+        const size_t order = s.before.empty() ? 1 : s.before.back();
+        auto set_up = [&] {
+            ASSERT_TRUE(command({standin::text("release")}, 0).ok);
+            for (size_t n : s.before)
+                ASSERT_EQ(standin::values(command({standin::text("factor"),
+                                                   definite(n)}).out.at(0)),
+                          std::vector<double>{0.0});
+        };
+        // what a solve finds kept: the factor before the call, or none
+        auto probe = [&] {
+            return command({standin::text("solve"), standin::dense(order, 1, {1.0})});
+        };
+        set_up();
+        const Call before = probe();
+        const auto kept = outputs(before);
+        set_up();
+        const Call plain = standin::call(module, s.nlhs, s.inputs());
+        ASSERT_TRUE(plain.ok && plain.leaked.empty() && !plain.arrays_leaked &&
+                    !plain.overrun) << plain.message;
+        const auto want = outputs(plain);
+        // a call ended by the fault, or one that never read what was missing
+        auto judge = [&](const Faults &f, std::vector<const mxArray *> in,
+                         const std::string &fault, const std::string *message) {
+            injected++;
+            set_up();
+            Call c = standin::call(module, s.nlhs, std::move(in), f);
+            if (c.ok) {
+                EXPECT_FALSE(message) << fault << ": the call returned";
+                EXPECT_TRUE(c.leaked.empty() && !c.arrays_leaked && !c.overrun) << fault;
+                EXPECT_EQ(outputs(c), want) << fault;
+            } else {
+                if (message) {
+                    EXPECT_TRUE(Failed(c, *message)) << fault;
+                } else {
+                    EXPECT_TRUE(FailedWithOneOf(c, fault_messages)) << fault;
+                }
+                met.insert(c.message);
+                const Call after = probe();
+                if (!Failed(after, "Error: No factor is kept: factor a matrix first\n")) {
+                    EXPECT_TRUE(after.ok && before.ok) << fault << ": " << after.message;
+                    if (after.ok && before.ok) {
+                        EXPECT_EQ(outputs(after), kept) << fault;
+                    }
+                }
+            }
+            EXPECT_TRUE(command({standin::text("release")}, 0).ok);
+            EXPECT_TRUE(standin::persistent().empty()) << fault << ": a block left behind";
+            standin::release_all();
+        };
+        const std::string memory = kMemory;
+        for (int k = 1; k <= plain.allocations(); k++) {
+            Faults f;
+            f.fail_allocation = k;
+            judge(f, s.inputs(), "allocation " + std::to_string(k), &memory);
+        }
+        for (int k = 1; k <= plain.creations(); k++) {
+            Faults f;
+            f.fail_creation = k;
+            judge(f, s.inputs(), "creation " + std::to_string(k), &memory);
+            for (unsigned which : storages) {
+                Faults g;
+                g.null_creation = k;
+                g.null_which = which;
+                judge(g, s.inputs(), "result " + std::to_string(k) + " storage " +
+                      std::to_string(which), nullptr);
+            }
+        }
+        const size_t inputs = s.inputs().size();
+        for (size_t i = 0; i < inputs; i++)
+            for (unsigned which : storages) {
+                std::vector<const mxArray *> in = s.inputs();
+                standin::null_storage(const_cast<mxArray *>(in[i]), which);
+                judge(Faults(), in, "input " + std::to_string(i + 1) + " storage " +
+                      std::to_string(which), nullptr);
+            }
+    }
+    for (const std::string &message : fault_messages)
+        EXPECT_TRUE(met.count(message)) << "sdp_chol: no fault gave \"" << message
+                                        << "\" (a gap)";
+    std::cout << "fault sweep: sdp_chol: " << injected << " faults injected, "
+              << met.size() << " of " << fault_messages.size()
+              << " fault messages met\n";
+    RecordProperty("sdp_chol_faults", injected);
+}
