@@ -37,7 +37,9 @@
 %   factorization's arithmetic (order 3028: about 0.17 s of 0.31). The
 %   factor kept here is written where the last one was, and the solves
 %   skip the estimate of the condition that Octave's triangular solves
-%   make. sdp_solve factors its Schur complement so where LAPACK is found.
+%   make. sdp_solve factors its Schur complement so where LAPACK is found;
+%   it replaces any factor kept before, and releases the storage when it
+%   returns.
 %
 %   The storage is one array of the largest order factored since the last
 %   release.
