@@ -18,7 +18,7 @@ CXX=clang++-14 cmake -S "$root" -B "$build" -DSDPK_FUZZ=ON -DSDPK_TESTS=OFF \
 passed=0
 failed=0
 mkdir -p "$root/build/fuzz-found"
-for m in kovalin brisset zandrel sdp_schur blas_threads; do
+for m in kovalin brisset zandrel sdp_schur blas_threads sdp_chol; do
     mkdir -p "$root/build/fuzz-corpus/$m"
     if "$build/fuzz/${m}_fuzz" -max_total_time="$seconds" -timeout=10 \
         -artifact_prefix="$root/build/fuzz-found/$m-" \

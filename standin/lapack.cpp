@@ -8,14 +8,29 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
+// Every integer is handed over by address, and the routines are declared
+// with the module's types for them (64-bit), so that a sanitizer's check
+// of function types holds, as a Fortran LAPACK has none. The 32-bit build
+// reads each integer from the first 4 bytes at its address and writes
+// INFO into them alone, as a LAPACK of 32-bit integers does.
 #if defined(STANDIN_LAPACK_INT64)
 using Int = int64_t;
 #else
 using Int = int32_t;
 #endif
+
+Int get(const int64_t *at)
+{
+    Int v;
+    std::memcpy(&v, at, sizeof v);
+    return v;
+}
+
+void put(int64_t *at, Int v) { std::memcpy(at, &v, sizeof v); }
 
 std::vector<standin::lapack::Routine> recorded;
 
@@ -120,40 +135,42 @@ int integer_bits() { return 8 * static_cast<int>(sizeof(Int)); }
 extern "C" {
 
 #if !defined(STANDIN_LAPACK_DTRTRS_ONLY)
-STANDIN_API void FORTRAN_NAME(dpotrf)(const char *uplo, const Int *n, double *a,
-                                      const Int *lda, Int *info, size_t)
+STANDIN_API void FORTRAN_NAME(dpotrf)(const char *uplo, const int64_t *n_at, double *a,
+                                      const int64_t *lda_at, int64_t *info, size_t)
 {
-    record("dpotrf", std::string(uplo, 1), *n, 0, *lda, 0);
+    const Int n = get(n_at), lda = get(lda_at);
+    record("dpotrf", std::string(uplo, 1), n, 0, lda, 0);
     if (*uplo != 'U')
         unsupported("dpotrf: the upper triangle alone");
-    *info = *n < 0 ? -2 : *lda < (*n > 1 ? *n : 1) ? -4 : 0;
-    if (*info == 0)
-        *info = static_cast<Int>(standin::lapack::factor(*n, a, *lda));
+    const Int code = n < 0 ? -2 : lda < (n > 1 ? n : 1) ? -4 : 0;
+    put(info, code != 0 ? code : static_cast<Int>(standin::lapack::factor(n, a, lda)));
 }
 #endif
 
 #if !defined(STANDIN_LAPACK_POTRF_ONLY)
 STANDIN_API void FORTRAN_NAME(dtrtrs)(const char *uplo, const char *trans,
-                                      const char *diag, const Int *n,
-                                      const Int *nrhs, const double *a,
-                                      const Int *lda, double *b, const Int *ldb,
-                                      Int *info, size_t, size_t, size_t)
+                                      const char *diag, const int64_t *n_at,
+                                      const int64_t *nrhs_at, const double *a,
+                                      const int64_t *lda_at, double *b,
+                                      const int64_t *ldb_at, int64_t *info, size_t,
+                                      size_t, size_t)
 {
-    record("dtrtrs", std::string{*uplo, *trans, *diag}, *n, *nrhs, *lda, *ldb);
+    const Int n = get(n_at), nrhs = get(nrhs_at), lda = get(lda_at), ldb = get(ldb_at);
+    record("dtrtrs", std::string{*uplo, *trans, *diag}, n, nrhs, lda, ldb);
     if (*uplo != 'U' || (*trans != 'T' && *trans != 'N') || *diag != 'N')
         unsupported("dtrtrs: an upper triangle with its diagonal alone");
-    const Int least = *n > 1 ? *n : 1;
-    *info = *n < 0 ? -4 : *nrhs < 0 ? -5 : *lda < least ? -7 : *ldb < least ? -9 : 0;
-    if (*info != 0)
+    const Int least = n > 1 ? n : 1;
+    const Int code = n < 0 ? -4 : nrhs < 0 ? -5 : lda < least ? -7 : ldb < least ? -9 : 0;
+    put(info, code);
+    if (code != 0)
         return;
-    for (Int i = 0; i < *n; i++)   // a zero on the diagonal: singular
-        if (a[i + i * *lda] == 0.0) {
-            *info = i + 1;
+    for (Int i = 0; i < n; i++)   // a zero on the diagonal: singular
+        if (a[i + i * lda] == 0.0) {
+            put(info, i + 1);
             return;
         }
-    trsm(*trans == 'T', *n, *nrhs, a, *lda, b, *ldb);
+    trsm(*trans == 'T', n, nrhs, a, lda, b, ldb);
 }
-
 #endif
 
 }  // extern "C"

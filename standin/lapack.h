@@ -10,6 +10,8 @@
 //   standin_lapack_potrf dpotrf_ alone, 32-bit integers
 //   standin_lapack_dtrtrs a shared library of dtrtrs_ alone, 32-bit integers
 //
+// The routines are declared with sdp_chol's types, every integer's address
+// an int64_t *; one of 32-bit integers reads the first 4 bytes there.
 // Every call is recorded with its arguments as the routine read them.
 #ifndef STANDIN_LAPACK_H
 #define STANDIN_LAPACK_H

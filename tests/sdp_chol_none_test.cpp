@@ -12,11 +12,12 @@
 #endif
 
 #if defined(SPLIT_LAPACK)
-// the stand-in dtrtrs of a library of its own, 32-bit integers
+// the stand-in dtrtrs of a library of its own (32-bit integers, read from
+// the first half of each)
 extern "C" void dtrtrs_(const char *uplo, const char *trans, const char *diag,
-                        const int32_t *n, const int32_t *nrhs, const double *a,
-                        const int32_t *lda, double *b, const int32_t *ldb,
-                        int32_t *info, size_t, size_t, size_t);
+                        const int64_t *n, const int64_t *nrhs, const double *a,
+                        const int64_t *lda, double *b, const int64_t *ldb,
+                        int64_t *info, size_t, size_t, size_t);
 #endif
 
 namespace {
@@ -59,8 +60,8 @@ protected:
 TEST_F(SdpCholWithoutLapack, TheProcessHoldsWhatItShould)
 {
 #if defined(SPLIT_LAPACK)
-    const int32_t one = 1;
-    int32_t info = -1;
+    const int64_t one = 1;
+    int64_t info = 0;   // the high half stays as it is
     double a = 2, b = 6;
     dtrtrs_("U", "N", "N", &one, &one, &a, &one, &b, &one, &info, 1, 1, 1);
     EXPECT_EQ(info, 0);
