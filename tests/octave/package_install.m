@@ -2,6 +2,13 @@
 % prefix, loads, gives the same results as the built modules, documents
 % and tests its functions, and uninstalls.
 
+%!function X = chol_solve (M, B)
+%!  % B solved with M's factor kept by sdp_chol, which then lets it go
+%!  sdp_chol ('factor', M);
+%!  X = sdp_chol ('solve', B);
+%!  sdp_chol ('release');
+%!endfunction
+
 %!test
 %! root = fileparts (fileparts (fileparts (which ('package_install'))));
 %! work = tempname ();
@@ -10,7 +17,7 @@
 %! old_list = pkg ('local_list');
 %! A = [1 2; 2 3]; B = sparse ([2 0; 0 1]); C = ones (2); D = sparse ([0 1; 1 0]);
 %! F = {B, D, speye(2)};
-%! before = {kovalin([1 2 3], F), kovalin([1 2 3], F, -1), brisset(A, B, C, F), zandrel(A, B, C, D), sdp_schur(F, A, C, [2 3]), blas_threads()};
+%! before = {kovalin([1 2 3], F), kovalin([1 2 3], F, -1), brisset(A, B, C, F), zandrel(A, B, C, D), sdp_schur(F, A, C, [2 3]), blas_threads(), chol_solve(A + 2 * eye (2), C)};
 %! unwind_protect
 %!   [status, archive] = system (sprintf ('"%s" "%s"', fullfile (root, 'scripts', 'octave-package.sh'), work));
 %!   assert (status, 0, archive);
@@ -20,10 +27,10 @@
 %!   pkg ('install', archive);
 %!   pkg ('load', 'sdpkernels');
 %!   assert (strncmp (which ('kovalin'), work, numel (work)));
-%!   after = {kovalin([1 2 3], F), kovalin([1 2 3], F, -1), brisset(A, B, C, F), zandrel(A, B, C, D), sdp_schur(F, A, C, [2 3]), blas_threads()};
+%!   after = {kovalin([1 2 3], F), kovalin([1 2 3], F, -1), brisset(A, B, C, F), zandrel(A, B, C, D), sdp_schur(F, A, C, [2 3]), blas_threads(), chol_solve(A + 2 * eye (2), C)};
 %!   assert (isequal (before, after));
 %!   assert (! isempty (strfind (evalc ('help brisset'), 'BRISSET')));
-%!   for name = {'zandrel', 'sdp_schur', 'blas_threads'}
+%!   for name = {'zandrel', 'sdp_schur', 'blas_threads', 'sdp_chol'}
 %!     assert (! isempty (strfind (evalc (['help ' name{1}]), upper (name{1}))));
 %!     [n, nmax] = test (name{1}, 'quiet', stdout);
 %!     assert (n, nmax);

@@ -6,7 +6,7 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 . "$root/scripts/deps.sh"
 need g++ make octave octave-dev libopenblas0-pthread
 out=$root/build/octave
-modules="brisset kovalin zandrel sdp_schur blas_threads"
+modules="brisset kovalin zandrel sdp_schur blas_threads sdp_chol"
 "$root/scripts/build-octave.sh" $modules
 tests="$modules sdp_solve read_sdpa sdplib_file sdplib_value help_texts build_elsewhere package_install weighted_sums hessian_rows hessian_entries schur_complements"
 # the solver's own parts, each tested from its private folder
