@@ -10,7 +10,8 @@
 %   zandrel       - the trace trace((A + A')*B'*C*D)
 %   sdp_schur     - Schur complement trace(F{i}*W*F{j}*Y) of a block, whole or a panel
 %   blas_threads  - the number of threads of the optimised BLAS, read or set
-%   build_modules - compile the five for the running host (Octave or MATLAB)
+%   sdp_chol      - a Cholesky factor by the host's LAPACK, kept between calls, and its solves
+%   build_modules - compile the six for the running host (Octave or MATLAB)
 %
 % Semidefinite programs (in sdp_solve/ and examples/):
 %   sdp_solve       - solve a semidefinite program by a primal-dual interior-point method

@@ -9,7 +9,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/deps.sh"
 need g++ make octave octave-dev libopenblas0-pthread
-"$root/scripts/build-octave.sh" brisset kovalin zandrel sdp_schur blas_threads
+"$root/scripts/build-octave.sh" brisset kovalin zandrel sdp_schur blas_threads sdp_chol
 modules=$root/build/octave
 octave-cli --no-gui --norc --quiet --eval "printf ('BLAS: %s\n', version ('-blas'))" 2>/dev/null || true
 . "$root/bench/octave_runs.sh"

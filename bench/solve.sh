@@ -12,7 +12,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/deps.sh"
 need g++ make octave octave-dev libopenblas0-pthread gnuplot-nox fonts-freefont-otf
-"$root/scripts/build-octave.sh" brisset kovalin zandrel sdp_schur blas_threads
+"$root/scripts/build-octave.sh" brisset kovalin zandrel sdp_schur blas_threads sdp_chol
 # each problem in an Octave of its own, then printed together
 modules=$root/build/octave
 if [ "${SDPK_BLAS:-}" = reference ]; then

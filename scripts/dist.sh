@@ -2,8 +2,8 @@
 # dist.sh [DIR]: the release modules for every platform buildable on Linux,
 # into DIR (dist/): NAME.mexa64 (64-bit Linux), NAME.mexw64 (64-bit
 # Windows) and NAME.mexw32 (32-bit Windows) for kovalin, brisset, zandrel,
-# sdp_schur and blas_threads. Installs the cross compilers when they are
-# missing.
+# sdp_schur, blas_threads and sdp_chol. Installs the cross compilers when
+# they are missing.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${1:-$root/dist}
@@ -17,9 +17,9 @@ for platform in linux64: win64:cmake/mingw64.cmake win32:cmake/mingw32.cmake; do
     cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DSDPK_TESTS=OFF \
         ${toolchain:+-DCMAKE_TOOLCHAIN_FILE=$root/$toolchain} >"$build.log" 2>&1 ||
         { cat "$build.log"; exit 1; }
-    cmake --build "$build" -j"$(nproc)" --target kovalin brisset zandrel sdp_schur blas_threads >>"$build.log" 2>&1 ||
+    cmake --build "$build" -j"$(nproc)" --target kovalin brisset zandrel sdp_schur blas_threads sdp_chol >>"$build.log" 2>&1 ||
         { tail -40 "$build.log"; exit 1; }
-    for m in kovalin brisset zandrel sdp_schur blas_threads; do
+    for m in kovalin brisset zandrel sdp_schur blas_threads sdp_chol; do
         cp "$build/$m/$m".mex* "$out/"
     done
 done

@@ -11,7 +11,7 @@ pkg=$stage/sdpkernels
 mkdir -p "$pkg/inst/data" "$pkg/src/help"
 cp "$root/package/DESCRIPTION" "$root/package/INDEX" "$root/COPYING" "$pkg/"
 cp "$root/package/Makefile" "$root/host/mexhost.h" "$pkg/src/"
-for m in kovalin brisset zandrel sdp_schur blas_threads; do
+for m in kovalin brisset zandrel sdp_schur blas_threads sdp_chol; do
     cp "$root/$m/$m.cpp" "$pkg/src/"
     cp "$root/$m/$m.m" "$pkg/src/help/"     # installed beside the modules
 done

@@ -17,8 +17,14 @@ fail() { echo "FAIL $file: $*"; bad=1; }
 # counts the module just checked
 tally() { checked=$((checked + 1)); [ -z "$bad" ] || failures=$((failures + 1)); bad=; }
 index_ops="mxGetIr mxGetJc mxGetNzmax mxGetCell mxCreateDoubleMatrix mxCreateSparse"
-# every module but blas_threads reads sparse input, through mxGetJc
-sparse_input() { case $1 in */blas_threads.*) return 1 ;; esac; }
+# every module but blas_threads and sdp_chol reads sparse input, through mxGetJc
+sparse_input() { case $1 in */blas_threads.* | */sdp_chol.*) return 1 ;; esac; }
+# blas_threads and sdp_chol look routines up by name, through dlsym and dladdr
+by_name() { case $1 in */blas_threads.* | */sdp_chol.*) return 0 ;; esac; return 1; }
+# what the hosts' libmx and libmex give: the names the Windows import
+# libraries are made from, without their _730 suffixes
+host_ops=$(sed -n 's/^    \([A-Za-z0-9_]*\)$/\1/p' "$root/release/libmx730.def" \
+    "$root/release/libmex.def" | sed 's/_730$//')
 
 for file in "$dir"/*.mexa64; do
     [ -e "$file" ] || continue
@@ -31,6 +37,14 @@ for file in "$dir"/*.mexa64; do
         fi
     done
     sparse_input "$file" && ! echo "$syms" | grep -q " UND mxGetJc@v7.3" && fail "no mxGetJc@v7.3"
+    for op in $(echo "$syms" | awk '$7 == "UND" && $8 ~ /^(mx|mex)[A-Z]/ { sub(/@.*/, "", $8); print $8 }'); do
+        echo "$host_ops" | grep -qx "$op" || fail "imports $op, which the hosts' libraries do not give"
+    done
+    if by_name "$file"; then
+        for f in dlsym dladdr; do
+            echo "$syms" | grep -q " UND $f@GLIBC_2.2.5\b" || fail "$f is not bound at GLIBC_2.2.5"
+        done
+    fi
     # glibc's first versions alone: a host on an older system loads it
     glibc=$(echo "$syms" | grep -o '@GLIBC_[0-9.]*' | sort -u | tr '\n' ' ')
     [ -z "$glibc" ] || [ "$glibc" = "@GLIBC_2.2.5 " ] || fail "asks glibc for $glibc"
