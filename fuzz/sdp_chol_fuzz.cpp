@@ -23,6 +23,10 @@ const char *kMemory = "Error: Insufficient memory\n";
 const char *kCorrupted = "Error: Matrices are corrupted?\n";
 const char *kNoFactor = "Error: No factor is kept: factor a matrix first\n";
 
+// Near the largest double: a diagonal entry and a shift that sum to
+// infinity, and a minor that stays negative after the shift.
+const double kHuge[] = {1.5e308, -1.7e308, 1e308};
+
 const std::vector<const char *> kMessages = {
     "Error: Expecting a command: 'factor', 'solve', 'release' or 'lapack'.\n",
     "Error: Input 1 is expected to be 'factor', 'solve', 'release' or 'lapack'\n",
@@ -148,16 +152,20 @@ const mxArray *matrix(fuzz::Bytes &in)
                 s = s + a[i + k * n] * a[j + k * n];
             m[i + j * n] = s;
         }
-    if (n > 0 && in.below(8) == 0)   // now and then any value, anywhere
-        m[in.below(n * n)] = in.value();
+    // now and then a value or two of any kind, anywhere or on the diagonal
+    for (size_t k = n > 0 && in.below(4) == 0 ? 1 + in.below(2) : 0; k > 0; k--) {
+        const size_t at = in.flag() ? in.below(n) * (n + 1) : in.below(n * n);
+        m[at] = in.flag() ? in.value() : kHuge[in.below(3)];
+    }
     return standin::dense(n, n, m);
 }
 
 const mxArray *shift(fuzz::Bytes &in)
 {
-    switch (in.below(4)) {
+    switch (in.below(5)) {
     case 0: return standin::scalar(in.value());
     case 1: return fuzz::array(in, 1);
+    case 2: return standin::scalar(kHuge[2]);
     default: return standin::scalar(0.25 * static_cast<double>(in.below(9)));
     }
 }
