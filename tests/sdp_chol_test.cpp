@@ -509,7 +509,7 @@ TEST_F(SdpChol, ReleaseAndUnloadingLetTheBlockGo)
 
 // A refused argument or array leaves the factor as it was; a block that
 // cannot be grown leaves none, and no block.
-TEST_F(SdpChol, AFailedCallKeepsTheFactorOrNone)
+TEST_F(SdpChol, AnErrorKeepsTheFactorBeforeOrNone)
 {
     ASSERT_EQ(factor({standin::dense(2, 2, {4, 0, 0, 9})}), 0);
     const In b{word("solve"), standin::dense(2, 1, {4, 9})};
