@@ -283,7 +283,7 @@ static double factor(const double *a, size_t n, double shift)
     return 0.0;
 }
 
-/* X = inv(R'*R)*B, B a real dense double matrix of the factor's order. */
+/* X = R\(R'\B), B a real dense double matrix of the factor's order. */
 static mxArray *solve(const mxArray *B)
 {
     size_t m, n;
