@@ -22,26 +22,9 @@
  */
 #include "mexhost.h"
 
+#include "loaded_pair.h"
+
 #include <stdio.h>
-
-#if defined(_WIN32)
-/* EnumProcessModules as kernel32's K32EnumProcessModules (Windows 7 on):
-   no psapi library to link, for any toolchain */
-#define PSAPI_VERSION 2
-#include <windows.h>
-#include <psapi.h>
-#else
-#include <dlfcn.h>
-#endif
-
-/* A 64-bit Linux release file asks glibc for dlsym and dladdr at their
-   first version, as the other modules ask for nothing newer: since glibc
-   2.34 they are in libc at GLIBC_2.34, before in libdl, which every host
-   has loaded. */
-#if defined(MEXHOST_DECLARE) && defined(__GLIBC__) && defined(__x86_64__)
-__asm__(".symver dlsym,dlsym@GLIBC_2.2.5");
-__asm__(".symver dladdr,dladdr@GLIBC_2.2.5");
-#endif
 
 /* The most threads a caller may ask for: far more cores than any machine
    the hosts run on has, and an int everywhere. A BLAS may take fewer
@@ -51,11 +34,8 @@ __asm__(".symver dladdr,dladdr@GLIBC_2.2.5");
 typedef int (*GetThreads)(void);
 typedef void (*SetThreads)(int);
 
-/* The names of a BLAS's two functions. */
-struct ThreadControls {
-    const char *get, *set;
-};
-static const ThreadControls known[] = {
+/* The names of a BLAS's two functions, get and set. */
+static const char *const known[][2] = {
     {"openblas_get_num_threads", "openblas_set_num_threads"},
     {"MKL_Get_Max_Threads", "MKL_Set_Num_Threads"}};
 
@@ -104,48 +84,12 @@ static int read_threads(const mxArray *N)
     return (int)v;
 }
 
-#if defined(_WIN32)
-
-/* Each module of the process in turn, in the order they were loaded (the
-   first 4096 of them), for both functions of a BLAS. */
+/* Both functions of a BLAS, from one library. */
 static void find_blas(void)
 {
-    static HMODULE modules[4096];
-    DWORD bytes = 0;
-    if (!EnumProcessModules(GetCurrentProcess(), modules, sizeof modules,
-                            &bytes))
-        return;
-    const size_t count = (bytes < sizeof modules ? bytes : sizeof modules) /
-                         sizeof(HMODULE);
-    for (const ThreadControls &blas : known)
-        for (size_t i = 0; i < count; i++) {
-            FARPROC get = GetProcAddress(modules[i], blas.get);
-            FARPROC set = GetProcAddress(modules[i], blas.set);
-            if (get && set) {   /* void (*)(void) casts to any function */
-                get_threads = (GetThreads)(void (*)(void))get;
-                set_threads = (SetThreads)(void (*)(void))set;
-                return;
-            }
-        }
-}
-
-#else
-
-/* The process's global symbols, for both functions of a BLAS from one
-   object (dladdr names the object holding each). */
-static void find_blas(void)
-{
-    for (const ThreadControls &blas : known) {
-        void *get = dlsym(RTLD_DEFAULT, blas.get);
-        void *set = dlsym(RTLD_DEFAULT, blas.set);
-        Dl_info in_get, in_set;
-        if (get && set && dladdr(get, &in_get) && dladdr(set, &in_set) &&
-            in_get.dli_fbase == in_set.dli_fbase) {
-            get_threads = (GetThreads)get;
-            set_threads = (SetThreads)set;
-            return;
-        }
+    LoadedFunction get, set;
+    if (find_loaded_pair(known, sizeof known / sizeof known[0], &get, &set)) {
+        get_threads = (GetThreads)get;
+        set_threads = (SetThreads)set;
     }
 }
-
-#endif

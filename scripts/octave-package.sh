@@ -10,7 +10,7 @@ trap 'rm -rf "$stage"' EXIT
 pkg=$stage/sdpkernels
 mkdir -p "$pkg/inst/data" "$pkg/src/help"
 cp "$root/package/DESCRIPTION" "$root/package/INDEX" "$root/COPYING" "$pkg/"
-cp "$root/package/Makefile" "$root/host/mexhost.h" "$pkg/src/"
+cp "$root/package/Makefile" "$root/host/mexhost.h" "$root/host/loaded_pair.h" "$pkg/src/"
 for m in kovalin brisset zandrel sdp_schur blas_threads sdp_chol; do
     cp "$root/$m/$m.cpp" "$pkg/src/"
     cp "$root/$m/$m.m" "$pkg/src/help/"     # installed beside the modules

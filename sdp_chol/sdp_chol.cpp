@@ -35,25 +35,16 @@
  */
 #include "mexhost.h"
 
+#include "loaded_pair.h"
+
 #include <stdint.h>
 #include <stdio.h>
 #include <string.h>
 
-#if defined(_WIN32)
-#define PSAPI_VERSION 2
-#include <windows.h>
-#include <psapi.h>
-#else
-#include <dlfcn.h>
-#endif
-
-/* A 64-bit Linux release file asks glibc for dlsym and dladdr at their
-   first version, as the other modules ask for nothing newer; and for
-   memcpy at its first version too (2.14's may not copy overlapping
+/* A 64-bit Linux release file asks glibc for memcpy at its first version,
+   as the modules ask for nothing newer (2.14's may not copy overlapping
    blocks, and no copy here overlaps). */
 #if defined(MEXHOST_DECLARE) && defined(__GLIBC__) && defined(__x86_64__)
-__asm__(".symver dlsym,dlsym@GLIBC_2.2.5");
-__asm__(".symver dladdr,dladdr@GLIBC_2.2.5");
 __asm__(".symver memcpy,memcpy@GLIBC_2.2.5");
 #endif
 
@@ -321,8 +312,8 @@ static void release(void)
     order = -1;
 }
 
-/* Both routines must come from one library, and only a little-endian
-   machine reads a 64-bit integer's value from its first 4 bytes. */
+/* Only a little-endian machine reads a 64-bit integer's value from its
+   first 4 bytes. */
 static bool little_endian(void)
 {
     const uint32_t one = 1;
@@ -331,36 +322,9 @@ static bool little_endian(void)
     return first == 1;
 }
 
-#if defined(_WIN32)
-
-static void find_lapack(void)
-{
-    mexAtExit(release);
-    if (!little_endian())
-        return;
-    static HMODULE modules[4096];
-    DWORD bytes = 0;
-    if (!EnumProcessModules(GetCurrentProcess(), modules, sizeof modules,
-                            &bytes))
-        return;
-    const size_t count = (bytes < sizeof modules ? bytes : sizeof modules) /
-                         sizeof(HMODULE);
-    static const char *const names[][2] = {{"dpotrf_", "dtrtrs_"},
-                                           {"dpotrf", "dtrtrs"}};
-    for (const auto &name : names)
-        for (size_t i = 0; i < count; i++) {
-            FARPROC f = GetProcAddress(modules[i], name[0]);
-            FARPROC s = GetProcAddress(modules[i], name[1]);
-            if (f && s) {
-                potrf = (Potrf)(void (*)(void))f;
-                trtrs = (Trtrs)(void (*)(void))s;
-                return;
-            }
-        }
-}
-
-#else
-
+/* dpotrf and dtrtrs, from one library, with the trailing underscore of
+   most Fortran compilers' names and then without it (MATLAB's LAPACK on
+   Windows). */
 static void find_lapack(void)
 {
     mexAtExit(release);
@@ -368,17 +332,9 @@ static void find_lapack(void)
         return;
     static const char *const names[][2] = {{"dpotrf_", "dtrtrs_"},
                                            {"dpotrf", "dtrtrs"}};
-    for (const auto &name : names) {
-        void *f = dlsym(RTLD_DEFAULT, name[0]);
-        void *s = dlsym(RTLD_DEFAULT, name[1]);
-        Dl_info in_f, in_s;
-        if (f && s && dladdr(f, &in_f) && dladdr(s, &in_s) &&
-            in_f.dli_fbase == in_s.dli_fbase) {
-            potrf = (Potrf)f;
-            trtrs = (Trtrs)s;
-            return;
-        }
+    LoadedFunction f, s;
+    if (find_loaded_pair(names, sizeof names / sizeof names[0], &f, &s)) {
+        potrf = (Potrf)f;
+        trtrs = (Trtrs)s;
     }
 }
-
-#endif
