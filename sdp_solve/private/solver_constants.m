@@ -24,12 +24,12 @@ function C = solver_constants ()
   % stop, three iterations sooner with the same best iterate; the stalls
   % that end in progress last at most 2 iterations, at most 3.5 times)
   C.no_progress_apart = 2;
+  C.apart = 300;
   % how far, at most, rounding takes a trace F{i}.Y from its value, over
   % ||F{i}||_F*trace(Y) (which bounds sum |F{i}|.|Y| for Y >= 0): the
   % rounding of a sum of N products is at most N*eps of it, so this holds
   % for up to 4.5 million terms a trace
   C.trace_rounding = 1e-9;
-  C.apart = 300;
   % a matrix that stores more than this share of its entries is nearly
   % full: sparse arithmetic does not pay for it
   C.nearly_full = 1 / 8;
