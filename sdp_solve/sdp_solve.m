@@ -196,11 +196,11 @@ function [x, Y, info] = sdp_solve (varargin)
 %   blas_threads, sdp_chol.
 
   t_start = tic;
-  [F, F0, c, opts, sizes] = parse_inputs (varargin{:});
+  [F, F0, c, opts, sizes, T] = parse_inputs (varargin{:});
   C = solver_constants ();
   n = numel (F);
   m = size (F0, 1);
-  P = split_problem (F, F0, find_blocks (F, F0, sizes), C.group_order);
+  P = split_problem (F, F0, find_blocks (F, F0, sizes, T), C.group_order, T);
   nb = numel (P.blk);
   warm_allocator (max ([n, cellfun(@numel, {P.blk.idx})]), C);
   threads = thread_plan (P, C);

@@ -69,7 +69,11 @@ function K = block_kernels (blk, kind, C)
   elseif (modules)
     I = full (eye (m));
     E = speye (m);
-    T = entries_of (F);
+    if (isfield (blk, 'T') && ~isempty (blk.T))
+      T = blk.T;
+    else
+      T = entries_of (F);
+    end
     % kovalin is told how many entries the sum stores, so that its work
     % lists hold the sum from the start and never grow; a sum that is
     % nearly full (gpp's) comes back as a full matrix at once

@@ -1,4 +1,4 @@
-function part = find_blocks (F, F0, sizes)
+function part = find_blocks (F, F0, sizes, T)
 % The blocks of a problem: part.blocks is a cell of index vectors, one for
 % each block of order above one, and part.diag the indices of the diagonal
 % part (the 1-by-1 blocks and the diagonal blocks, gathered): the
@@ -8,17 +8,15 @@ function part = find_blocks (F, F0, sizes)
 % these within one of its blocks, and may join several: a block of the
 % file that the pattern splits (qpG's order 2000, half of it diagonal; a
 % max-cut graph's isolated vertices) is taken in its parts, as Z and an
-% optimal Y keep the finer structure.
+% optimal Y keep the finer structure. T, when given, is entries_of (F).
   m = size (F0, 1);
   % the joint pattern, with the diagonal, so that each component is a
   % diagonal block of dmperm's fine decomposition
-  n = numel (F);
-  [I, J] = deal (cell (n + 1, 1));
-  [I{end}, J{end}] = find (F0);
-  for i = 1:n
-    [I{i}, J{i}] = find (F{i});
+  if (nargin < 4)
+    T = entries_of (F);
   end
-  S = sparse ([vertcat(I{:}); (1:m).'], [vertcat(J{:}); (1:m).'], 1, m, m);
+  [I, J] = find (F0);
+  S = sparse ([T.r; I; (1:m).'], [T.c; J; (1:m).'], 1, m, m);
   [p, ~, r] = dmperm (S + S.');
   count = numel (r) - 1;
   comps = cell (1, count);

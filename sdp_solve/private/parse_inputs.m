@@ -1,6 +1,7 @@
-function [F, F0, c, opts, sizes] = parse_inputs (varargin)
+function [F, F0, c, opts, sizes, T] = parse_inputs (varargin)
 % The problem and the options of a call of sdp_solve, checked; sizes is
-% the block list of a problem read from a file, and empty otherwise
+% the block list of a problem read from a file, and empty otherwise, and
+% T the stored entries of the F{i} (entries_of), which the checks list
   usage = 'sdp_solve: expected sdp_solve (F, F0, c), sdp_solve (F, F0, c, opts), sdp_solve (file) or sdp_solve (file, opts)';
   if (nargin >= 1 && (ischar (varargin{1}) || isa (varargin{1}, 'string')))
     if (nargin > 2)
@@ -27,10 +28,12 @@ function [F, F0, c, opts, sizes] = parse_inputs (varargin)
   F = F(:).';
   n = numel (F);
   m = size (F{1}, 1);
-  if (~all_exact (F, m))
+  [exact, T] = all_exact (F, m);
+  if (~exact)
     for i = 1:n
       F{i} = check_matrix (F{i}, sprintf ('F{%d}', i), m);
     end
+    T = entries_of (F);
   end
   F0 = check_matrix (F0, 'F0', m);
   if (~isnumeric (c) || ~isreal (c) || ~isvector (c) || numel (c) ~= n)
@@ -83,7 +86,7 @@ function [F, F0, c, opts, sizes] = parse_inputs (varargin)
   end
 end
 
-function ok = all_exact (F, m)
+function [ok, T] = all_exact (F, m)
   % whether every F{i} is already what check_matrix returns: a sparse real
   % double m-by-m matrix, of finite entries and exactly symmetric, so that
   % the matrices need no check one by one (read_sdpa's always are)
@@ -92,6 +95,7 @@ function ok = all_exact (F, m)
        all (cellfun ('isreal', F)) && all (cellfun ('ndims', F) == 2) && ...
        all (cellfun ('size', F, 1) == m) && all (cellfun ('size', F, 2) == m) && ...
        k * m * m < flintmax;
+  T = [];
   if (~ok)
     return;
   end

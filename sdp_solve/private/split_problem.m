@@ -1,4 +1,4 @@
-function P = split_problem (F, F0, part, group_order)
+function P = split_problem (F, F0, part, group_order, T)
 % The problem cut into its blocks. For each block k of order above one,
 % P.blk(k) holds its indices idx, the constraints cons whose F{i} touch
 % it, their parts F{i}(idx,idx), either as the columns F{i}(idx,idx)(:)
@@ -15,7 +15,8 @@ function P = split_problem (F, F0, part, group_order)
 % block-diagonal matrix of the members' kron(A, B) (A, B k-by-k-by-count,
 % its rows and columns those of lin(:)), the row I and column J of each
 % product B(q,s,j)*A(p,r,j) of reshape(B, k, 1, k, 1, []) .*
-% reshape(A, 1, k, 1, k, []), in that order.
+% reshape(A, 1, k, 1, k, []), in that order. T, when given, is
+% entries_of (F); a single block that every F{i} touches keeps it (T).
   if (nargin > 3)
     part = group_blocks (part, group_order);
   else
@@ -24,16 +25,22 @@ function P = split_problem (F, F0, part, group_order)
   n = numel (F);
   m = size (F0, 1);
   nb = numel (part.blocks);
+  if (nargin < 5)
+    T = entries_of (F);
+  end
   P.m = m;
   P.n = n;
   P.blk = struct ('idx', cell (1, nb), 'cons', [], 'F', [], 'Fstack', [], 'F0', [], ...
-                  'members', part.members, 'pages', []);
+                  'members', part.members, 'pages', [], 'T', []);
   if (nb == 1 && isempty (part.diag) && isempty (part.members{1}))
     % one block: the matrices as they are
     P.blk(1).idx = 1:m;
     P.blk(1).cons = find (cellfun (@nnz, F));
     P.blk(1).F = F(P.blk(1).cons);
     P.blk(1).F0 = F0;
+    if (numel (P.blk(1).cons) == n)
+      P.blk(1).T = T;
+    end
   else
     % every stored entry, with its matrix, its block and its place there
     where = zeros (m, 1);
@@ -43,12 +50,7 @@ function P = split_problem (F, F0, part, group_order)
       local(part.blocks{k}) = 1:numel (part.blocks{k});
     end
     local(part.diag) = 1:numel (part.diag);
-    [I, J, V, mat] = deal (cell (n, 1));
-    for i = 1:n
-      [I{i}, J{i}, V{i}] = find (F{i});
-      mat{i} = i + zeros (numel (I{i}), 1);
-    end
-    I = vertcat (I{:}); J = vertcat (J{:}); V = vertcat (V{:}); mat = vertcat (mat{:});
+    [I, J, V, mat] = deal (T.r, T.c, T.v, T.owner);
     blk = where(I);
     [~, by] = sortrows ([blk, mat]);
     I = I(by); J = J(by); V = V(by); mat = mat(by); blk = blk(by);
@@ -147,3 +149,17 @@ end
 %! assert ([P.blk(1).pages.k], 2);
 %! assert (G(P.blk(1).pages.lin), cat (3, [1 2; 2 3], [4 5; 5 6]));
 %! assert (full (P.blk(1).Fstack(:, 2)), reshape (blkdiag (zeros (2), [7 0; 0 8]), [], 1));
+
+%!test
+%! % a single block keeps the entries of its F{i} only when they are all
+%! % of it: with an F{i} that stores nothing, the owners would be off by one
+%! A = sparse ([2 1; 1 0]);
+%! F = {A, sparse(2, 2), speye(2)};
+%! T = entries_of (F);
+%! P = split_problem (F, sparse (2, 2), find_blocks (F, sparse (2, 2), [], T), 10, T);
+%! assert (P.blk(1).cons, [1 3]);
+%! assert (isempty (P.blk(1).T));
+%! F(2) = [];
+%! T = entries_of (F);
+%! P = split_problem (F, sparse (2, 2), find_blocks (F, sparse (2, 2), [], T), 10, T);
+%! assert (P.blk(1).T, entries_of (P.blk(1).F));
