@@ -9,6 +9,10 @@ function print_progress (what, varargin)
       [n, m, kernels, blocks] = varargin{:};
       fprintf ('sdp_solve: %d constraint matrices of order %d, %s kernels\n', n, m, kernels);
       fprintf ('  blocks: %s\n', describe_blocks (blocks));
+      note = blas_note ();
+      if (~isempty (note))
+        fprintf ('  note: %s\n', strrep (note, sprintf ('\n'), sprintf ('\n        ')));
+      end
       fprintf ('%4s %16s %16s %9s %9s %9s %6s %6s %9s\n', 'it', 'pobj', 'dobj', ...
                'gap', 'pinf', 'dinf', 'stepP', 'stepD', 'mu');
     case 'row'
