@@ -98,7 +98,9 @@ function [x, Y, info] = sdp_solve (varargin)
 %      tol       1e-8     the bound on gap, pinf and dinf
 %      inftol    1e-8     the bound of the infeasibility certificates
 %      maxiter   100      the largest number of iterations
-%      verbose   true     print the iterations and a summary
+%      verbose   true     print the iterations and a summary; the head
+%                also notes an OpenBLAS running its generic kernels on
+%                a processor it does not know
 %      kernels   'cheapest' to form each block's sums of the F{i} with
 %                kovalin (a full result when the sum has more than an
 %                eighth of its entries), the traces F{i}.G with brisset,
