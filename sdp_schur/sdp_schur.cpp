@@ -19,6 +19,12 @@
  * position that F{i}, ..., F{k} store, however many of them store it; each
  * element's storage is fetched from the host once a call.
  *
+ * Where W and Y are block diagonal, blocks of consecutive indices, and
+ * every F{j} stores entries within the blocks alone, a row of a finite
+ * F{i} forms H and G within the blocks that F{i} uses: the terms it leaves
+ * out are zeros of W or Y times finite values, which leave a sum from +0.0
+ * as it is, so the bits are those of the sums above.
+ *
  * P = sdp_schur(F, W, Y, [first last]) is the panel M(first:k, first:last),
  * the same bits as those entries of M, formed from the rows first to last
  * and F{first}, ..., F{k} alone: a caller can fill M a panel at a time,
@@ -155,6 +161,11 @@ static void check_elements(const mxArray *F, size_t k, size_t m)
      h, wg   H(b,d) at d*n + x and W(b,c) at c*n + x, for b = cols[x], the
              n columns of F{i} in use;
      g       G at each slot.
+   Where W and Y are block diagonal (blocked, below), also:
+     block   the block of each index, and block_start the first index of
+             each block and, last, m;
+     block_slots  the slots of each block's positions, ascending, from
+             block_slots[slot_start[b]] on.
    The elements are F{first}, ..., F{k} of the call, k of them here, and
    row i is row first + i of M. Positions take their slots in the order of
    their last elements, F{k}'s first, so that the slots row i needs come
@@ -167,8 +178,9 @@ struct SchurWork {
     const double *w_pr, *y_pr;
     size_t *first, *need, *col_start, *by_col, *stamp, *row_slot, *last;
     size_t *slot, *pos_c, *pos_d, *cols;
+    size_t *block, *block_start, *slot_start, *block_slots;
     double *h, *wg, *g;
-    size_t m, k, entries, uses, width, positions;
+    size_t m, k, entries, uses, width, positions, blocks;
 };
 
 /* The storage of W, Y and each element, and the counts of their entries
@@ -235,9 +247,14 @@ static void take_schur_work(SchurWork *w)
     w->h = (double *)mxMalloc(n * sizeof(double));
     w->wg = (double *)mxMalloc(n * sizeof(double));
     w->g = (double *)mxMalloc(most * sizeof(double));
+    w->block = (size_t *)mxMalloc(m * sizeof(size_t));
+    w->block_start = (size_t *)mxMalloc((m + 1) * sizeof(size_t));
+    w->slot_start = (size_t *)mxMalloc((m + 1) * sizeof(size_t));
+    w->block_slots = (size_t *)mxMalloc(most * sizeof(size_t));
     if (!w->first || !w->need || !w->col_start || !w->by_col ||
         !w->stamp || !w->row_slot || !w->last || !w->slot || !w->pos_c ||
-        !w->pos_d || !w->cols || !w->h || !w->wg || !w->g)
+        !w->pos_d || !w->cols || !w->h || !w->wg || !w->g || !w->block ||
+        !w->block_start || !w->slot_start || !w->block_slots)
         mexErrMsgTxt("Error: Insufficient memory\n");
 }
 
@@ -257,6 +274,10 @@ static void release_schur_work(SchurWork *w)
     mxFree(w->h);
     mxFree(w->wg);
     mxFree(w->g);
+    mxFree(w->block);
+    mxFree(w->block_start);
+    mxFree(w->slot_start);
+    mxFree(w->block_slots);
 }
 
 static void release_storage(SchurWork *w)
@@ -284,6 +305,74 @@ static void mirror(double *out, size_t rows, size_t cols)
 /* a comparison build takes another kernel with the same interface */
 #include SDPK_KERNELS
 #else
+/* The rows of column c of X that are not zero (a NaN is not zero) lie
+   from lo to hi - 1; both are c for a column of zeros. */
+static void nonzero_span(const double *x, size_t m, size_t c, size_t *lo,
+                         size_t *hi)
+{
+    const double *col = x + c * m;
+    size_t a = 0, b = m;
+    while (a < m && col[a] == 0.0)
+        a++;
+    while (b > a && col[b - 1] == 0.0)
+        b--;
+    if (a == b)
+        a = b = c;
+    *lo = a;
+    *hi = b;
+}
+
+/* The finest blocks of consecutive indices that hold every entry of W
+   and Y that is not zero, and every stored entry of the F{j}: index c
+   and the rows where column c of W or Y is not zero share a block, and
+   so do the row and column of each stored entry. Returns whether there
+   are two or more; stamp serves as the count of spans over each border
+   between two indices. */
+static bool blocked(SchurWork *w)
+{
+    const size_t m = w->m;
+    /* a span of the indices lo to hi - 1 crosses the borders lo + 1 to
+       hi - 1 (border p lies between p - 1 and p): counted as differences,
+       in unsigned arithmetic, whose running sums are the true counts */
+    size_t *cover = w->stamp;
+    memset(cover, 0, m * sizeof(size_t));
+    for (size_t c = 0; c < m; c++) {
+        size_t lo = c, hi = c + 1, a, b;
+        nonzero_span(w->w_pr, m, c, &a, &b);
+        lo = a < lo ? a : lo;
+        hi = b > hi ? b : hi;
+        nonzero_span(w->y_pr, m, c, &a, &b);
+        lo = a < lo ? a : lo;
+        hi = b > hi ? b : hi;
+        if (lo + 1 < m)
+            cover[lo + 1]++;
+        if (hi < m)
+            cover[hi]--;
+    }
+    for (size_t j = 0; j < w->k; j++) {
+        const mwIndex *jc = w->cell_jc[j], *ir = w->cell_ir[j];
+        for (size_t d = 0; d < m; d++)
+            for (mwIndex p = jc[d]; p < jc[d + 1]; p++) {
+                const size_t c = (size_t)ir[p];
+                const size_t lo = c < d ? c : d, hi = (c < d ? d : c) + 1;
+                if (lo + 1 < m)
+                    cover[lo + 1]++;
+                if (hi < m)
+                    cover[hi]--;
+            }
+    }
+    size_t open = 0, count = 0;
+    for (size_t p = 0; p < m; p++) {
+        open += cover[p];
+        if (open == 0)   /* no span crosses border p: a block starts */
+            w->block_start[count++] = p;
+        w->block[p] = count - 1;
+    }
+    w->block_start[count] = m;
+    w->blocks = count;
+    return count > 1;
+}
+
 /* first[j], and for each column d the elements that use it, from
    by_col[col_start[d]] on, F{k} first. */
 static void list_columns(SchurWork *w)
@@ -497,6 +586,104 @@ static void row_entries(const SchurWork *w, size_t i, double *out)
         col[j] = entry_sum(w, j);
 }
 
+/* The slots of each block's positions, ascending, from
+   block_slots[slot_start[b]] on; row_slot serves as each block's cursor. */
+static void list_block_slots(SchurWork *w)
+{
+    size_t *start = w->slot_start, *next = w->row_slot;
+    memset(start, 0, (w->blocks + 1) * sizeof(size_t));
+    for (size_t s = 0; s < w->positions; s++)
+        start[w->block[w->pos_c[s]] + 1]++;
+    for (size_t b = 0; b < w->blocks; b++) {
+        start[b + 1] += start[b];
+        next[b] = start[b];
+    }
+    for (size_t s = 0; s < w->positions; s++)
+        w->block_slots[next[w->block[w->pos_c[s]]]++] = s;
+}
+
+/* The run of F{i}'s columns cols[x] to cols[end - 1] in the block of
+   cols[x]. */
+static size_t block_run(const SchurWork *w, size_t x, size_t n)
+{
+    const size_t b = w->block[w->cols[x]];
+    size_t end = x + 1;
+    while (end < n && w->block[w->cols[end]] == b)
+        end++;
+    return end;
+}
+
+/* G at the first `need` slots, for blocked W and Y, with g holding zeros:
+   block by block of the n columns of F{i}, H within the block, then G at
+   the block's slots. For a finite F{i}, the terms left out are zeros:
+   H(b,d) for d outside b's block sums F{i}(a,b) times zeros of Y, +0.0,
+   and G(c,d) for a column b outside the block of c and d adds a zero of
+   W times that +0.0; a sum from +0.0 that leaves out zeros is the same.
+   Returns false, with nothing written, where F{i} holds a value that is
+   not finite, whose product with a zero is NaN. */
+static bool form_g_blocked(const SchurWork *w, size_t i, size_t n,
+                           size_t need)
+{
+    const size_t m = w->m;
+    const mwIndex *jc = w->cell_jc[i], *ir = w->cell_ir[i];
+    const double *pr = w->cell_pr[i];
+    double check = 0.0;   /* 0 for finite values alone */
+    for (mwIndex p = jc[0]; p < jc[m]; p++)
+        check = check + (pr[p] - pr[p]);
+    if (check != 0.0)
+        return false;
+    double *h = w->h;
+    for (size_t x = 0; x < n;) {
+        const size_t end = block_run(w, x, n), nl = end - x;
+        const size_t b0 = w->block[w->cols[x]], first = w->block_start[b0];
+        const size_t q = w->block_start[b0 + 1] - first;
+        memset(h, 0, q * nl * sizeof(double));   /* q*nl <= m*width */
+        for (size_t u = 0; u < nl; u++) {
+            const size_t b = w->cols[x + u];
+            for (mwIndex p = jc[b]; p < jc[b + 1]; p++) {
+                const double f = pr[p];
+                const double *y_col = w->y_pr + (size_t)ir[p] * m + first;
+                for (size_t d = 0; d < q; d++)
+                    h[d * nl + u] = h[d * nl + u] + f * y_col[d];
+            }
+        }
+        /* W(b,c) for the block's columns b of F{i} and its c, side by side */
+        double *wg = w->wg;
+        for (size_t c = 0; c < q; c++) {
+            const double *w_col = w->w_pr + (first + c) * m;
+            for (size_t u = 0; u < nl; u++)
+                wg[c * nl + u] = w_col[w->cols[x + u]];
+        }
+        for (size_t t = w->slot_start[b0]; t < w->slot_start[b0 + 1]; t++) {
+            const size_t s = w->block_slots[t];
+            if (s >= need)
+                break;
+            const double *wc = wg + (w->pos_c[s] - first) * nl;
+            const double *hd = h + (w->pos_d[s] - first) * nl;
+            double sum = 0.0;
+            for (size_t u = 0; u < nl; u++)
+                sum = sum + wc[u] * hd[u];
+            w->g[s] = sum;
+        }
+        x = end;
+    }
+    return true;
+}
+
+/* g back to zeros at the slots form_g_blocked wrote. */
+static void clear_g_blocked(const SchurWork *w, size_t n, size_t need)
+{
+    for (size_t x = 0; x < n;) {
+        const size_t end = block_run(w, x, n), b0 = w->block[w->cols[x]];
+        for (size_t t = w->slot_start[b0]; t < w->slot_start[b0 + 1]; t++) {
+            if (w->block_slots[t] >= need)
+                break;
+            w->g[w->block_slots[t]] = 0.0;
+        }
+        x = end;
+    }
+}
+
 static void schur_matrix(size_t m, size_t k, size_t first, size_t cols,
                          const mxArray *const in[], double *out)
 {
@@ -507,14 +694,30 @@ static void schur_matrix(size_t m, size_t k, size_t first, size_t cols,
     if (w.entries > 0) {
         take_schur_work(&w);
         list_positions(&w);
+        const bool by_blocks = blocked(&w);
+        if (by_blocks) {
+            list_block_slots(&w);
+            memset(w.g, 0, w.positions * sizeof(double));
+        }
         for (size_t i = 0; i < cols; i++) {
             /* an F{i} without entries still has its row formed: G is
                then +0.0, and F{j}(c,d) * G may be -0.0 or NaN */
-            const size_t n = list_cols(&w, i);
+            const size_t n = list_cols(&w, i), need = w.need[i];
+            if (by_blocks && form_g_blocked(&w, i, n, need)) {
+                KERNEL_PATH("sdp_schur: a row within the blocks of W and Y");
+                row_entries(&w, i, out);
+                clear_g_blocked(&w, n, need);
+                continue;
+            }
+            if (by_blocks)
+                KERNEL_PATH("sdp_schur: a row of an element not finite, "
+                            "among blocks");
             form_h(&w, i, n);
             gather_w(&w, n);
-            form_g(&w, n, w.need[i]);
+            form_g(&w, n, need);
             row_entries(&w, i, out);
+            if (by_blocks)
+                memset(w.g, 0, need * sizeof(double));
         }
         mirror(out, w.k, cols);
         release_schur_work(&w);

@@ -26,6 +26,14 @@
 %   costs a few operations for each later F{j}. Each F{j} is handed over by
 %   the host once a call, not once a row as with brisset's rows.
 %
+%   Where W and Y are block diagonal, in blocks of consecutive indices,
+%   and every F{j} stores entries within the blocks, a row of a finite
+%   F{i} forms H and G within the blocks that F{i} uses and leaves out the
+%   rest, whose terms are zeros of W or Y times finite values: a sum from
+%   +0.0 is the same without them, so M has the same bits. Many small
+%   blocks laid side by side so (sdp_solve's truss problems) take one call
+%   whose work grows with the blocks each F{i} uses, not with m.
+%
 %   P = sdp_schur(F, W, Y, [first last]) returns the panel
 %   M(first:k, first:last), with the same bits as those entries of M,
 %   formed from F{first}, ..., F{k} alone. A caller that keeps M from one
@@ -42,8 +50,11 @@
 %   compiled routine's result is copied once more by Octave; panels of a
 %   few megabytes are not.
 %
-%   The work storage is a few integers for each stored entry of the F{j},
-%   and two arrays of m times the most columns an F{j} uses.
+%   The work storage is a few integers for each stored entry of the F{j}
+%   and for each index, and two arrays of m times the most columns an F{j}
+%   uses. The blocks are found from W, Y and the F{j} each call: every
+%   column of W and Y is read from each end to its first entry that is not
+%   zero.
 %
 %   Example:
 %      F = {sparse([2 1; 1 0]), speye(2), sparse([0 1; 1 0])};

@@ -619,6 +619,68 @@ TEST_F(Differential, SdpSchurManySmallElements)
         }
 }
 
+// W and Y block diagonal, blocks of consecutive indices, and elements within
+// the blocks, as a problem of many small blocks has them: each row formed
+// within the blocks its element uses. Now and then an element's entry, or
+// an entry of W or Y, crosses two blocks and joins them; in a third of the
+// rounds values that are not finite, against which a zero is NaN.
+TEST_F(Differential, SdpSchurBlocks)
+{
+    Data d(53);
+    Paths taken;
+    for (int round = 0; round < 60; round++) {
+        const bool special = round % 3 == 0;
+        std::vector<size_t> start{0};
+        for (size_t b = 2 + d.below(4); b > 0; b--)
+            start.push_back(start.back() + 1 + d.below(6));
+        const size_t m = start.back(), blocks = start.size() - 1;
+        std::vector<double> W(m * m, 0.0), Y(m * m, 0.0);
+        for (size_t b = 0; b < blocks; b++)
+            for (size_t j = start[b]; j < start[b + 1]; j++)
+                for (size_t i = start[b]; i < start[b + 1]; i++) {
+                    // zeros inside a block too, a whole column of them now and then
+                    W[i + j * m] = d.chance(0.1) ? 0.0 : d.value(special);
+                    Y[i + j * m] = j == start[b] && d.chance(0.2) ? 0.0 : d.value(special);
+                }
+        if (d.chance(0.15))
+            (d.chance(0.5) ? W : Y)[d.below(m) + d.below(m) * m] = d.value(special);
+        const size_t k = 1 + d.below(10);
+        std::vector<Columns> mats;
+        for (size_t l = 0; l < k; l++) {
+            Columns cols(m);
+            for (size_t b = 0; b < blocks; b++) {
+                if (d.chance(0.5))
+                    continue;
+                for (size_t j = start[b]; j < start[b + 1]; j++)
+                    for (size_t i = start[b]; i < start[b + 1]; i++)
+                        if (d.chance(0.4))
+                            cols[j].push_back({(mwIndex)i, d.value(special)});
+            }
+            if (d.chance(0.05)) {
+                const size_t j = d.below(m), i = d.below(m);
+                bool seen = false;
+                for (const auto &e : cols[j])
+                    seen = seen || e.row == (mwIndex)i;
+                if (!seen)
+                    cols[j].push_back({(mwIndex)i, d.value(special)});
+            }
+            mats.push_back(cols);
+        }
+        const mxArray *F = cell_of(mats, m), *Wd = standin::dense(m, m, W),
+                      *Yd = standin::dense(m, m, Y);
+        const std::string what = "round " + std::to_string(round);
+        for (const std::string &p : Compare(kSdpSchur, {F, Wd, Yd}, what))
+            taken.insert(p);
+        const size_t first = 1 + d.below(k), last = first + d.below(k - first + 1);
+        for (const std::string &p :
+             Compare(kSdpSchur, {F, Wd, Yd, panel(first, last)}, what + panel_name(first, last)))
+            taken.insert(p);
+        standin::release_all();
+    }
+    ExpectTook(kSdpSchur, taken, {"sdp_schur: a row within the blocks of W and Y",
+                                  "sdp_schur: a row of an element not finite, among blocks"});
+}
+
 // SDPLIB problems: the weighted sums of their constraint matrices, rows of
 // the Hessian and some of its entries, with W a dense symmetric matrix, and
 // the Schur complement with another as Y, whole or in panels. The

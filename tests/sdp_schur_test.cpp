@@ -227,6 +227,52 @@ TEST_F(SdpSchur, IsExactOnSmallIntegersTakingEachEntryFromTheRowOfItsSmallerInde
     }
 }
 
+TEST_F(SdpSchur, FormsBlockDiagonalProblemsExactlyAndCarriesNaNAcrossTheBlocks)
+{
+    // blocks {0,1}, {2}, {3,4}: W and Y block diagonal, each element within
+    // them, so each row is formed within the blocks its element uses
+    const size_t m = 5;
+    std::vector<double> W(m * m, 0.0), Y(m * m, 0.0);
+    const std::vector<std::pair<size_t, size_t>> blocks{{0, 2}, {2, 3}, {3, 5}};
+    int v = 1;
+    for (auto [lo, hi] : blocks)
+        for (size_t j = lo; j < hi; j++)
+            for (size_t i = lo; i < hi; i++) {
+                W[i + j * m] = (v++ % 5) - 2;
+                Y[i + j * m] = (v++ % 7) - 3;
+            }
+    std::vector<std::vector<std::tuple<mwIndex, size_t, double>>> E{
+        {{0, 0, 2.0}, {1, 0, -1.0}, {0, 1, 3.0}},
+        {{2, 2, 1.0}},
+        {{4, 3, 2.0}, {3, 4, 2.0}, {0, 1, 1.0}},
+        {}};
+    std::vector<mxArray *> F;
+    std::vector<std::vector<double>> D;
+    for (auto &e : E) {
+        F.push_back(sp(m, e));
+        D.emplace_back(m * m, 0.0);
+        for (auto &[r, c, x] : e)
+            D.back()[r + c * m] = x;
+    }
+    Call c = run({cells(F), standin::dense(m, m, W), standin::dense(m, m, Y)});
+    ASSERT_TRUE(Returned(c));
+    const std::vector<double> M = standin::values(c.out[0]);
+    const size_t k = F.size();
+    for (size_t i = 0; i < k; i++)
+        for (size_t j = 0; j < k; j++)
+            EXPECT_EQ(M[i + j * k], (double)trace4(m, D[std::min(i, j)], W, D[std::max(i, j)], Y))
+                << "M(" << i << "," << j << ")";
+    // an infinite entry of F{1}: its products with the zeros of Y outside
+    // its block are NaN, and so is its row against every later element
+    // that stores entries
+    F[0] = sp(m, {{0, 0, INFINITY}});
+    c = run({cells(F), standin::dense(m, m, W), standin::dense(m, m, Y)});
+    ASSERT_TRUE(Returned(c));
+    const std::vector<double> N = standin::values(c.out[0]);
+    EXPECT_TRUE(std::isnan(N[1 * k]) && std::isnan(N[2 * k]));
+    EXPECT_EQ(N[3 * k], 0.0);
+}
+
 TEST_F(SdpSchur, GivesEachPanelTheBitsOfTheWholeMatrix)
 {
     std::mt19937 rng(23);
@@ -348,7 +394,7 @@ TEST_F(SdpSchur, CarriesInfinityAgainstAnElementWithoutEntries)
     EXPECT_TRUE(std::isnan(standin::values(c.out[0])[0]));
 }
 
-TEST_F(SdpSchur, ReadsOnlyTheEntriesOfWAndYThatStoredEntriesReach)
+TEST_F(SdpSchur, TakesOnlyTheEntriesOfWAndYThatStoredEntriesReach)
 {
     // F{1} stores (0,1), F{2} (2,0): M(1,1) takes W(1,0), Y(1,0); M(1,2)
     // W(1,2), Y(0,0); M(2,2) W(0,2), Y(0,2). NaN everywhere else.
