@@ -169,7 +169,12 @@ function [x, Y, info] = sdp_solve (varargin)
 %      'dense'    M = B'*B for the columns of the block's square root
 %                 (see above), by dense products (nearly full F{i}, as
 %                 control's larger block).
-%   The blocks of order 30 or less, and groups, take kron (see above).
+%   The blocks of order 30 or less, and groups, take kron (see above);
+%   with the cheapest kernels, where two or more blocks of order 30 or less
+%   are not in a group, theirs are formed together instead ('joint'): one
+%   call of sdp_schur on those blocks side by side, W and Y block diagonal,
+%   which forms each sum within the blocks that F{i} uses (truss8: 33
+%   blocks of order 19, control2 and control3: two blocks).
 %   When one block forms the whole Schur complement by sdp_schur, M is kept
 %   from one iteration to the next and filled in place a panel at a time:
 %   at order 3000 an array of M's size made anew costs more in page faults
@@ -643,7 +648,7 @@ end
 %! % the three kinds of kernels reach the same optimum, the cheapest by
 %! % the methods its rule picks
 %! names = {'control2', 'mcp124-1', 'truss2', 'theta1', 'gpp100'};
-%! methods = {{'kron', 'kron'}, {'sdp_schur'}, {'group'}, {'sdp_schur'}, {'entries'}};
+%! methods = {{'joint', 'joint'}, {'sdp_schur'}, {'group'}, {'sdp_schur'}, {'entries'}};
 %! for k = 1:numel (names)
 %!   opts = struct ('verbose', false, 'kernels', 'modules');
 %!   [~, ~, a] = sdp_solve (sdplib_file (names{k}), opts);

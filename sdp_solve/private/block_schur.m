@@ -10,8 +10,18 @@ function M = block_schur (P, K, Y, W, RZ, RY)
   symmetric = true;
   for k = 1:numel (P.blk)
     symmetric = symmetric && K{k}.symmetric;
-    cons = P.blk(k).cons;
-    Mk = K{k}.schur (Y.b{k}, W.b{k}, RZ{k}, RY{k});
+    if (strcmp (K{k}.method, 'joint'))
+      % the blocks formed together, by the first of them
+      if (~isfield (K{k}, 'joint'))
+        continue;
+      end
+      J = K{k}.joint;
+      cons = J.cons;
+      Mk = sdp_schur (J.F, joint_matrix (J, W), joint_matrix (J, Y));
+    else
+      cons = P.blk(k).cons;
+      Mk = K{k}.schur (Y.b{k}, W.b{k}, RZ{k}, RY{k});
+    end
     if (numel (cons) == P.n && isempty (M))
       M = Mk;
       continue;
@@ -36,6 +46,15 @@ function M = block_schur (P, K, Y, W, RZ, RY)
   end
 end
 
+function A = joint_matrix (J, X)
+  % the blocks J.blocks of X side by side, block diagonal and full
+  A = zeros (J.last(end));
+  for t = 1:numel (J.blocks)
+    r = J.first(t):J.last(t);
+    A(r, r) = X.b{J.blocks(t)};
+  end
+end
+
 %!test
 %! % blocks of orders 3, 5 and 4 (kron) and 32 (another method), each
 %! % touched by some of the F{i}: M of the definition, exactly symmetric,
@@ -57,7 +76,10 @@ end
 %!   end
 %!   F{i} = sparse (A + A.');
 %! end
-%! [P, K, C] = test_problem (F);
+%! % the three small blocks each by kron, not formed together
+%! C = solver_constants ();
+%! C.joint_count = Inf;
+%! [P, K] = test_problem (F, C);
 %! methods = cellfun (@(k) k.method, K, 'UniformOutput', false);
 %! assert (methods(1:3), {'kron', 'kron', 'kron'});
 %! assert (~strcmp (methods{4}, 'kron'));

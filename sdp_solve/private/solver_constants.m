@@ -39,6 +39,9 @@ function C = solver_constants ()
   % the order up to which a block's Schur complement is formed through
   % kron(Y, inv(Z)), a dense matrix of order kron_order^2
   C.kron_order = 30;
+  % from this many blocks of kron_order or less, not in a group, their
+  % Schur complements are formed together by sdp_schur (joint_schur)
+  C.joint_count = 2;
   % the blocks of this order or less, when there are two or more, are
   % gathered into one group held as a sparse block-diagonal matrix: the
   % interpreter then takes a few steps an iteration for all of them, not

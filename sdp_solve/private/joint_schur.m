@@ -1,0 +1,120 @@
+function K = joint_schur (P, K, kind, C)
+% Where kind is 'cheapest', sdp_schur is built and joint_count or more
+% blocks form their Schur complements through kron(Y, W) ('kron'), those
+% blocks form theirs together instead: one call of sdp_schur over the
+% F{i} restricted to them, laid side by side as a block-diagonal matrix,
+% with W and Y block diagonal alike. sdp_schur then forms each H and G
+% within the blocks that F{i} uses, and the interpreter takes one call an
+% iteration in place of a product, a sum into M and a symmetric part for
+% each block (truss8: 33 blocks of order 19). Their method becomes
+% 'joint'; the first of them holds the call (K{k}.joint: blocks, their
+% places first:last in the joint order, the constraints cons that touch
+% them and the matrices F), the rest take no part of their own.
+  if (~strcmp (kind, 'cheapest') || exist ('sdp_schur') ~= 3)
+    return;
+  end
+  blocks = find (cellfun (@(k) strcmp (k.method, 'kron'), K));
+  if (numel (blocks) < C.joint_count)
+    return;
+  end
+  orders = arrayfun (@(k) numel (P.blk(k).idx), blocks);
+  last = cumsum (orders);
+  first = last - orders + 1;
+  cons = unique ([P.blk(blocks).cons]);
+  % every entry of the blocks' F{i}: its row and column in the joint
+  % order and the place of its constraint among cons
+  [I, J, V, owner] = deal (cell (numel (blocks), 1));
+  for t = 1:numel (blocks)
+    blk = P.blk(blocks(t));
+    q = orders(t);
+    if (isempty (blk.Fstack))
+      % a problem of one block keeps its F{i} as they are
+      T = entries_of (blk.F);
+      [lin, col, V{t}] = deal (T.r + (T.c - 1) * q, T.owner, T.v);
+    else
+      [lin, col, V{t}] = find (blk.Fstack);
+    end
+    I{t} = mod (lin - 1, q) + first(t);
+    J{t} = floor ((lin - 1) / q) + first(t);
+    [~, where] = ismember (blk.cons(:), cons(:));
+    owner{t} = where(col);
+  end
+  [I, J, V, owner] = deal (vertcat (I{:}), vertcat (J{:}), vertcat (V{:}), vertcat (owner{:}));
+  % each matrix's entries together
+  mt = last(end);
+  [~, by] = sort (owner);
+  F = cell (1, numel (cons));
+  ends = [0; cumsum(accumarray (owner, 1, [numel(cons), 1]))];
+  for i = 1:numel (cons)
+    e = by(ends(i)+1:ends(i+1));
+    F{i} = sparse (I(e), J(e), V(e), mt, mt);
+  end
+  K{blocks(1)}.joint = struct ('blocks', blocks, 'first', first, 'last', last, ...
+                               'cons', cons, 'F', {F});
+  for k = blocks
+    K{k}.method = 'joint';
+    K{k}.symmetric = true;
+  end
+end
+
+%!test
+%! % three blocks of kron's order among others: their Schur complements
+%! % formed together, the definition's, each entry from the row of its
+%! % smaller index and so exactly symmetric
+%! orders = [3 5 4 40];
+%! m = sum (orders);
+%! n = 10;
+%! F = cell (1, n);
+%! for i = 1:n
+%!   A = zeros (m);
+%!   first = 0;
+%!   for k = 1:numel (orders)
+%!     r = first + (1:orders(k));
+%!     if (mod (i + k, 3) ~= 0 && (i ~= 3 || k == 4))
+%!       A(r, r) = reshape (sin (i * k * (1:orders(k)^2)), orders(k), orders(k));
+%!     end
+%!     first = first + orders(k);
+%!   end
+%!   F{i} = sparse (A + A.');
+%! end
+%! C = solver_constants ();
+%! C.joint_count = 3;
+%! [P, K] = test_problem (F, C);
+%! if (exist ('sdp_schur') == 3)
+%!   methods = cellfun (@(k) k.method, K, 'UniformOutput', false);
+%!   assert (methods(1:3), {'joint', 'joint', 'joint'});
+%!   assert (isfield (K{1}, 'joint') && ~isfield (K{2}, 'joint'));
+%!   G = reshape (cos (1:m*m), m, m);
+%!   H = reshape (sin (2 * (1:m*m)), m, m);
+%!   [Yf, Zf, Wf] = deal (zeros (m));
+%!   for k = 1:numel (P.blk)
+%!     idx = P.blk(k).idx;
+%!     Yf(idx, idx) = G(idx, idx) * G(idx, idx).' + eye (numel (idx));
+%!     Zf(idx, idx) = H(idx, idx) * H(idx, idx).' + eye (numel (idx));
+%!     Wf(idx, idx) = inv (Zf(idx, idx));
+%!     Wf(idx, idx) = (Wf(idx, idx) + Wf(idx, idx).') / 2;
+%!   end
+%!   blocks = @(A) cellfun (@(b) A(b.idx, b.idx), num2cell (P.blk), 'UniformOutput', false);
+%!   Y = struct ('b', {blocks(Yf)}, 'd', zeros (0, 1));
+%!   W = struct ('b', {blocks(Wf)}, 'd', zeros (0, 1));
+%!   RY = cellfun (@chol, Y.b, 'UniformOutput', false);
+%!   RZ = cellfun (@chol, blocks(Zf), 'UniformOutput', false);
+%!   M = block_schur (P, K, Y, W, RZ, RY);
+%!   want = schur_definition (F, Wf, Yf);
+%!   assert (isequal (M, M.'));
+%!   assert (M, want, 1e-12 * norm (want, 1));
+%!   % with joint_count above their number, they keep their own
+%!   C.joint_count = 4;
+%!   [~, K] = test_problem (F, C);
+%!   assert (cellfun (@(k) strcmp (k.method, 'kron'), K(1:3)));
+%!   % a problem of one block, which keeps its F{i} as a cell, not stacked
+%!   r = 1:orders(1);
+%!   G = cellfun (@(A) A(r, r), F, 'UniformOutput', false);
+%!   C.joint_count = 1;
+%!   [P, K] = test_problem (G, C);
+%!   assert (numel (P.blk) == 1 && isempty (P.blk(1).Fstack));
+%!   assert (K{1}.method, 'joint');
+%!   [Yr, Wr] = deal (Yf(r, r), Wf(r, r));
+%!   M = block_schur (P, K, struct ('b', {{Yr}}, 'd', []), struct ('b', {{Wr}}, 'd', []), {}, {});
+%!   assert (M, schur_definition (G, Wr, Yr), 1e-12 * norm (M, 1));
+%! end
