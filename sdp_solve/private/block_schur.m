@@ -57,25 +57,11 @@ end
 
 %!test
 %! % blocks of orders 3, 5 and 4 (kron) and 32 (another method), each
-%! % touched by some of the F{i}: M of the definition, exactly symmetric,
-%! % though each block's kron product rounds apart from its transpose
-%! orders = [3 5 4 32];
-%! m = sum (orders);
+%! % touched by some of the F{i}, F{3} by the block of order 32 alone: M of
+%! % the definition, exactly symmetric, though each block's kron product
+%! % rounds apart from its transpose
+%! F = test_blocks ([3 5 4 32], 9);
 %! n = 9;
-%! F = cell (1, n);
-%! for i = 1:n
-%!   A = zeros (m);
-%!   first = 0;
-%!   for k = 1:numel (orders)
-%!     r = first + (1:orders(k));
-%!     % F{3} touches the block of order 32 alone
-%!     if (mod (i + k, 3) ~= 0 && (i ~= 3 || k == 4))
-%!       A(r, r) = reshape (sin (i * k * (1:orders(k)^2)), orders(k), orders(k));
-%!     end
-%!     first = first + orders(k);
-%!   end
-%!   F{i} = sparse (A + A.');
-%! end
 %! % the three small blocks each by kron, not formed together
 %! C = solver_constants ();
 %! C.joint_count = Inf;
@@ -84,21 +70,7 @@ end
 %! assert (methods(1:3), {'kron', 'kron', 'kron'});
 %! assert (~strcmp (methods{4}, 'kron'));
 %! assert (numel (P.blk(4).cons) < n && numel (unique ([P.blk(1:3).cons])) < n);
-%! G = reshape (cos (1:m*m), m, m);
-%! H = reshape (sin (2 * (1:m*m)), m, m);
-%! [Yf, Zf, Wf] = deal (zeros (m));
-%! for k = 1:numel (P.blk)
-%!   idx = P.blk(k).idx;
-%!   Yf(idx, idx) = G(idx, idx) * G(idx, idx).' + eye (numel (idx));
-%!   Zf(idx, idx) = H(idx, idx) * H(idx, idx).' + eye (numel (idx));
-%!   Wf(idx, idx) = inv (Zf(idx, idx));
-%!   Wf(idx, idx) = (Wf(idx, idx) + Wf(idx, idx).') / 2;
-%! end
-%! blocks = @(A) cellfun (@(b) A(b.idx, b.idx), num2cell (P.blk), 'UniformOutput', false);
-%! Y = struct ('b', {blocks(Yf)}, 'd', zeros (0, 1));
-%! W = struct ('b', {blocks(Wf)}, 'd', zeros (0, 1));
-%! RY = cellfun (@chol, Y.b, 'UniformOutput', false);
-%! RZ = cellfun (@chol, blocks(Zf), 'UniformOutput', false);
+%! [Y, W, RZ, RY, Yf, Wf] = test_iterate (P);
 %! M = block_schur (P, K, Y, W, RZ, RY);
 %! want = schur_definition (F, Wf, Yf);
 %! assert (isequal (M, M.'));

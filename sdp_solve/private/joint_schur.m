@@ -61,22 +61,7 @@ end
 %! % three blocks of kron's order among others: their Schur complements
 %! % formed together, the definition's, each entry from the row of its
 %! % smaller index and so exactly symmetric
-%! orders = [3 5 4 40];
-%! m = sum (orders);
-%! n = 10;
-%! F = cell (1, n);
-%! for i = 1:n
-%!   A = zeros (m);
-%!   first = 0;
-%!   for k = 1:numel (orders)
-%!     r = first + (1:orders(k));
-%!     if (mod (i + k, 3) ~= 0 && (i ~= 3 || k == 4))
-%!       A(r, r) = reshape (sin (i * k * (1:orders(k)^2)), orders(k), orders(k));
-%!     end
-%!     first = first + orders(k);
-%!   end
-%!   F{i} = sparse (A + A.');
-%! end
+%! F = test_blocks ([3 5 4 40], 10);
 %! C = solver_constants ();
 %! C.joint_count = 3;
 %! [P, K] = test_problem (F, C);
@@ -84,21 +69,7 @@ end
 %!   methods = cellfun (@(k) k.method, K, 'UniformOutput', false);
 %!   assert (methods(1:3), {'joint', 'joint', 'joint'});
 %!   assert (isfield (K{1}, 'joint') && ~isfield (K{2}, 'joint'));
-%!   G = reshape (cos (1:m*m), m, m);
-%!   H = reshape (sin (2 * (1:m*m)), m, m);
-%!   [Yf, Zf, Wf] = deal (zeros (m));
-%!   for k = 1:numel (P.blk)
-%!     idx = P.blk(k).idx;
-%!     Yf(idx, idx) = G(idx, idx) * G(idx, idx).' + eye (numel (idx));
-%!     Zf(idx, idx) = H(idx, idx) * H(idx, idx).' + eye (numel (idx));
-%!     Wf(idx, idx) = inv (Zf(idx, idx));
-%!     Wf(idx, idx) = (Wf(idx, idx) + Wf(idx, idx).') / 2;
-%!   end
-%!   blocks = @(A) cellfun (@(b) A(b.idx, b.idx), num2cell (P.blk), 'UniformOutput', false);
-%!   Y = struct ('b', {blocks(Yf)}, 'd', zeros (0, 1));
-%!   W = struct ('b', {blocks(Wf)}, 'd', zeros (0, 1));
-%!   RY = cellfun (@chol, Y.b, 'UniformOutput', false);
-%!   RZ = cellfun (@chol, blocks(Zf), 'UniformOutput', false);
+%!   [Y, W, RZ, RY, Yf, Wf] = test_iterate (P);
 %!   M = block_schur (P, K, Y, W, RZ, RY);
 %!   want = schur_definition (F, Wf, Yf);
 %!   assert (isequal (M, M.'));
@@ -108,7 +79,7 @@ end
 %!   [~, K] = test_problem (F, C);
 %!   assert (cellfun (@(k) strcmp (k.method, 'kron'), K(1:3)));
 %!   % a problem of one block, which keeps its F{i} as a cell, not stacked
-%!   r = 1:orders(1);
+%!   r = 1:3;
 %!   G = cellfun (@(A) A(r, r), F, 'UniformOutput', false);
 %!   C.joint_count = 1;
 %!   [P, K] = test_problem (G, C);
