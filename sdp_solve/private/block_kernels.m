@@ -10,7 +10,8 @@ function K = block_kernels (blk, kind, C)
 %                  rounding ('kron', 'group'): block_schur symmetrises the
 %                  sum of the blocks once instead
 %   K.method       how K.schur forms M: 'kron', 'group', 'rows', 'entries',
-%                  'rank', 'dense', 'sdp_schur' or 'octave'
+%                  'rank', 'dense', 'sdp_schur' or 'octave' ('kron' may
+%                  become 'joint' in kernels_of)
 %   K.work         for a block of order above kron_order, not in a group,
 %                  the count of K.schur's work by schur_method's rule
 %   K.panel(Y, W, first, last)  with 'sdp_schur', M(first:k, first:last),

@@ -5,7 +5,9 @@ function M = block_schur (P, K, Y, W, RZ, RY)
 % touch gives M its first value, with no array of M's order to add into:
 % at order 2000 and more, each such array costs as much as a product.
 % The blocks whose M is symmetric only up to rounding are symmetrised
-% once, in their sum, not one by one.
+% once, in their sum, not one by one. The small blocks formed together
+% ('joint', joint_schur) take one call of sdp_schur, with their blocks of
+% W and Y laid side by side.
   M = [];
   symmetric = true;
   for k = 1:numel (P.blk)
