@@ -174,7 +174,11 @@ function [x, Y, info] = sdp_solve (varargin)
 %   are not in a group, theirs are formed together instead ('joint'): one
 %   call of sdp_schur on those blocks side by side, W and Y block diagonal,
 %   which forms each sum within the blocks that F{i} uses (truss8: 33
-%   blocks of order 19, control2 and control3: two blocks).
+%   blocks of order 19, control2 and control3: two blocks). A group takes
+%   the same call on its W and Y made full ('joint') where its members'
+%   kron products would hold at least a tenth of its order squared in
+%   entries (truss1-4, hinf, control1; truss6's 150 members of order 3
+%   keep kron).
 %   When one block forms the whole Schur complement by sdp_schur, M is kept
 %   from one iteration to the next and filled in place a panel at a time:
 %   at order 3000 an array of M's size made anew costs more in page faults
@@ -648,7 +652,7 @@ end
 %! % the three kinds of kernels reach the same optimum, the cheapest by
 %! % the methods its rule picks
 %! names = {'control2', 'mcp124-1', 'truss2', 'theta1', 'gpp100'};
-%! methods = {{'joint', 'joint'}, {'sdp_schur'}, {'group'}, {'sdp_schur'}, {'entries'}};
+%! methods = {{'joint', 'joint'}, {'sdp_schur'}, {'joint'}, {'sdp_schur'}, {'entries'}};
 %! for k = 1:numel (names)
 %!   opts = struct ('verbose', false, 'kernels', 'modules');
 %!   [~, ~, a] = sdp_solve (sdplib_file (names{k}), opts);

@@ -12,14 +12,14 @@ function M = block_schur (P, K, Y, W, RZ, RY)
   symmetric = true;
   for k = 1:numel (P.blk)
     symmetric = symmetric && K{k}.symmetric;
-    if (strcmp (K{k}.method, 'joint'))
-      % the blocks formed together, by the first of them
-      if (~isfield (K{k}, 'joint'))
-        continue;
-      end
+    if (isfield (K{k}, 'joint'))
+      % the small blocks formed together, by the first of them
       J = K{k}.joint;
       cons = J.cons;
       Mk = sdp_schur (J.F, joint_matrix (J, W), joint_matrix (J, Y));
+    elseif (isempty (K{k}.schur))
+      % the others of those blocks
+      continue;
     else
       cons = P.blk(k).cons;
       Mk = K{k}.schur (Y.b{k}, W.b{k}, RZ{k}, RY{k});
@@ -80,3 +80,44 @@ end
 %! % the blocks' own products are not symmetric to the bit
 %! Mk = K{2}.schur (Y.b{2}, W.b{2});
 %! assert (~isequal (Mk, Mk.'));
+
+%!test
+%! % a group of three small blocks, its Schur complement by sdp_schur on
+%! % its W and Y made full ('joint') and by the members' kron products:
+%! % both M of the definition, the first exactly symmetric
+%! orders = [3 4 2];
+%! F = test_blocks (orders, 6);
+%! m = sum (orders);
+%! for share = [0, Inf]
+%!   C = solver_constants ();
+%!   C.group_joint = share;
+%!   P = split_problem (F, sparse (m, m), find_blocks (F, sparse (m, m)), C.group_order);
+%!   K = kernels_of (P, 'cheapest', C);
+%!   assert (numel (P.blk) == 1 && numel (P.blk(1).members) == 3);
+%!   if (exist ('sdp_schur') == 3 && share == 0)
+%!     assert (K{1}.method, 'joint');
+%!   else
+%!     assert (K{1}.method, 'group');
+%!   end
+%!   % Y and inv(Z) block diagonal by the members, in the group's order
+%!   [Yg, Wg] = deal (zeros (m));
+%!   first = 0;
+%!   for q = P.blk(1).members
+%!     r = first + (1:q);
+%!     G = reshape (cos (1:q*q), q, q);
+%!     Yg(r, r) = G * G.' + eye (q);
+%!     Wg(r, r) = inv (G.' * G + 2 * eye (q));
+%!     Wg(r, r) = (Wg(r, r) + Wg(r, r).') / 2;
+%!     first = first + q;
+%!   end
+%!   idx = P.blk(1).idx;
+%!   [Yf, Wf] = deal (zeros (m));
+%!   Yf(idx, idx) = Yg;
+%!   Wf(idx, idx) = Wg;
+%!   Y = struct ('b', {{sparse(Yg)}}, 'd', zeros (0, 1));
+%!   W = struct ('b', {{sparse(Wg)}}, 'd', zeros (0, 1));
+%!   M = block_schur (P, K, Y, W, {[]}, {[]});
+%!   want = schur_definition (F, Wf, Yf);
+%!   assert (M, want, 1e-12 * norm (want, 1));
+%!   assert (isequal (M, M.'));
+%! end

@@ -7,9 +7,9 @@ function K = joint_schur (P, K, kind, C)
 % within the blocks that F{i} uses, and the interpreter takes one call an
 % iteration in place of a product, a sum into M and a symmetric part for
 % each block (truss8: 33 blocks of order 19). Their method becomes
-% 'joint'; the first of them holds the call (K{k}.joint: blocks, their
-% places first:last in the joint order, the constraints cons that touch
-% them and the matrices F), the rest take no part of their own.
+% 'joint', and their own K{k}.schur empty; the first of them holds the
+% call (K{k}.joint: blocks, their places first:last in the joint order,
+% the constraints cons that touch them and the matrices F).
   if (~strcmp (kind, 'cheapest') || exist ('sdp_schur') ~= 3)
     return;
   end
@@ -53,6 +53,7 @@ function K = joint_schur (P, K, kind, C)
                                'cons', cons, 'F', {F});
   for k = blocks
     K{k}.method = 'joint';
+    K{k}.schur = [];
     K{k}.symmetric = true;
   end
 end

@@ -42,6 +42,10 @@ function C = solver_constants ()
   % from this many blocks of kron_order or less, not in a group, their
   % Schur complements are formed together by sdp_schur (joint_schur)
   C.joint_count = 2;
+  % a group whose members' kron products hold at least this share of its
+  % order squared in entries forms its Schur complement by sdp_schur on
+  % its W and Y made full (block_kernels)
+  C.group_joint = 1 / 10;
   % the blocks of this order or less, when there are two or more, are
   % gathered into one group held as a sparse block-diagonal matrix: the
   % interpreter then takes a few steps an iteration for all of them, not
