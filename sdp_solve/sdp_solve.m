@@ -170,11 +170,11 @@ function [x, Y, info] = sdp_solve (varargin)
 %                 (see above), by dense products (nearly full F{i}, as
 %                 control's larger block).
 %   The blocks of order 30 or less, and groups, take kron (see above);
-%   with the cheapest kernels, where two or more blocks of order 30 or less
-%   are not in a group, theirs are formed together instead ('joint'): one
-%   call of sdp_schur on those blocks side by side, W and Y block diagonal,
-%   which forms each sum within the blocks that F{i} uses (truss8: 33
-%   blocks of order 19, control2 and control3: two blocks). A group takes
+%   with the cheapest kernels, the blocks of order 30 or less that are not
+%   in a group form theirs together instead ('joint'): one call of
+%   sdp_schur on those blocks side by side, W and Y block diagonal, which
+%   forms each sum within the blocks that F{i} uses (truss8: 33 blocks of
+%   order 19; control2 and control3: two; qap5, infp1: one). A group takes
 %   the same call on its W and Y made full ('joint') where its members'
 %   kron products would hold at least a tenth of its order squared in
 %   entries (truss1-4, hinf, control1; truss6's 150 members of order 3

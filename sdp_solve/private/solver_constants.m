@@ -41,7 +41,7 @@ function C = solver_constants ()
   C.kron_order = 30;
   % from this many blocks of kron_order or less, not in a group, their
   % Schur complements are formed together by sdp_schur (joint_schur)
-  C.joint_count = 2;
+  C.joint_count = 1;
   % a group whose members' kron products hold at least this share of its
   % order squared in entries forms its Schur complement by sdp_schur on
   % its W and Y made full (block_kernels)
