@@ -1,9 +1,9 @@
 function K = joint_schur (P, K, kind, C)
 % Where kind is 'cheapest', sdp_schur is built and joint_count or more
 % blocks form their Schur complements through kron(Y, W) ('kron'), those
-% blocks form theirs together instead (a single block alone): one call of sdp_schur over the
-% F{i} restricted to them, laid side by side as a block-diagonal matrix,
-% with W and Y block diagonal alike. sdp_schur then forms each H and G
+% blocks form theirs together instead (a single block alone): one call
+% of sdp_schur over the F{i} restricted to them, laid side by side as a
+% block-diagonal matrix, with W and Y block diagonal alike. sdp_schur then forms each H and G
 % within the blocks that F{i} uses, and the interpreter takes one call an
 % iteration in place of a product, a sum into M and a symmetric part for
 % each block (truss8: 33 blocks of order 19). Their method becomes
