@@ -44,7 +44,7 @@ function K = block_kernels (blk, kind, C)
     F = cell_of (blk.Fstack, m);
   end
   if (~isempty (blk.members))
-    Fstack = stack (blk);
+    Fstack = block_stack (blk);
     if (modules)
       nz = sum_entries (entries_of (F), m);
       K.sum = @(x) kovalin (x, F, nz);
@@ -72,7 +72,7 @@ function K = block_kernels (blk, kind, C)
       K.symmetric = true;
     end
   elseif (m <= C.kron_order)
-    Fstack = stack (blk);
+    Fstack = block_stack (blk);
     K.sum = @(x) reshape (Fstack * x, m, m);
     K.traces = @(A, G) full (Fstack.' * reshape (times_ (A, G), [], 1));
     K.schur = @(Y, W, varargin) schur_kron (Fstack, Y, W);
@@ -103,7 +103,7 @@ function K = block_kernels (blk, kind, C)
       dense = T.counts.' > C.nearly_full * m * m;
     end
     if (any (dense))
-      Fstack = stack (blk, T);
+      Fstack = block_stack (blk, T);
       K.traces = @(A, G) traces_mixed (brisset (pick (A, I), E, G, F(~dense)) / 2, ...
                                        Fstack(:, dense), times_ (A, G), dense);
     else
@@ -125,7 +125,7 @@ function K = block_kernels (blk, kind, C)
         others(Ent.idx) = false;
         others = find (others);
         if (any (Ent.way(others) ~= 'b') && isempty (Fstack))
-          Fstack = stack (blk, T);
+          Fstack = block_stack (blk, T);
         end
         rows_ = struct ('F', {F}, 'others', others, 'way', Ent.way, 'rows_of', {Ent.rows_of}, ...
                         'Fstack', Fstack);
@@ -139,11 +139,11 @@ function K = block_kernels (blk, kind, C)
         K.panel = @(Y, W, first, last) sdp_schur (F, W, Y, [first last]);
         K.panel_width = max (1, floor (C.panel_bytes / (8 * k)));
       case 'dense'
-        Fwide = reshape (full (stack (blk, T)), m, []);
+        Fwide = reshape (full (block_stack (blk, T)), m, []);
         K.schur = @(Y, W, RZ, RY) schur_dense (Fwide, RZ, Y);
     end
   else
-    Fstack = stack (blk);
+    Fstack = block_stack (blk);
     rows_of = cell (1, k);
     for i = 1:k
       rows_of{i} = find (any (F{i}, 2));
@@ -191,20 +191,6 @@ function F = cell_of (Fstack, m)
   for i = 1:numel (F)
     F{i} = reshape (Fstack(:, i), m, m);
   end
-end
-
-function Fstack = stack (blk, T)
-  % Fstack = [F{1}(:) ... F{k}(:)], sparse, as split_problem gave it, or
-  % from the entries T of the F{i} (entries_of, when not given)
-  Fstack = blk.Fstack;
-  if (~isempty (Fstack))
-    return;
-  end
-  if (nargin < 2)
-    T = entries_of (blk.F);
-  end
-  m = numel (blk.idx);
-  Fstack = sparse (T.r + (T.c - 1) * m, T.owner, T.v, m * m, numel (blk.F));
 end
 
 function A = pick (A, I)

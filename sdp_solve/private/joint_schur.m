@@ -3,10 +3,11 @@ function K = joint_schur (P, K, kind, C)
 % blocks form their Schur complements through kron(Y, W) ('kron'), those
 % blocks form theirs together instead (a single block alone): one call
 % of sdp_schur over the F{i} restricted to them, laid side by side as a
-% block-diagonal matrix, with W and Y block diagonal alike. sdp_schur then forms each H and G
-% within the blocks that F{i} uses, and the interpreter takes one call an
-% iteration in place of a product, a sum into M and a symmetric part for
-% each block (truss8: 33 blocks of order 19). Their method becomes
+% block-diagonal matrix, with W and Y block diagonal alike. sdp_schur
+% then forms each H and G within the blocks that F{i} uses, and the
+% interpreter takes one call an iteration in place of a product, a sum
+% into M and a symmetric part for each block (truss8: 33 blocks of
+% order 19). Their method becomes
 % 'joint', and their own K{k}.schur empty; the first of them holds the
 % call (K{k}.joint: blocks, their places first:last in the joint order,
 % the constraints cons that touch them and the matrices F).
@@ -27,13 +28,7 @@ function K = joint_schur (P, K, kind, C)
   for t = 1:numel (blocks)
     blk = P.blk(blocks(t));
     q = orders(t);
-    if (isempty (blk.Fstack))
-      % a problem of one block keeps its F{i} as they are
-      T = entries_of (blk.F);
-      [lin, col, V{t}] = deal (T.r + (T.c - 1) * q, T.owner, T.v);
-    else
-      [lin, col, V{t}] = find (blk.Fstack);
-    end
+    [lin, col, V{t}] = find (block_stack (blk));
     I{t} = mod (lin - 1, q) + first(t);
     J{t} = floor ((lin - 1) / q) + first(t);
     [~, where] = ismember (blk.cons(:), cons(:));
