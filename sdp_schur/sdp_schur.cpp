@@ -322,18 +322,34 @@ static void nonzero_span(const double *x, size_t m, size_t c, size_t *lo,
     *hi = b;
 }
 
+/* The blocks of consecutive indices that the spans counted in cover leave:
+   a border p (between p - 1 and p) that no span crosses starts a block.
+   cover holds the spans over each border as differences, in unsigned
+   arithmetic, whose running sums are the true counts. */
+static size_t count_blocks(SchurWork *w, const size_t *cover)
+{
+    size_t open = 0, count = 0;
+    for (size_t p = 0; p < w->m; p++) {
+        open += cover[p];
+        if (open == 0)
+            w->block_start[count++] = p;
+        w->block[p] = count - 1;
+    }
+    w->block_start[count] = w->m;
+    w->blocks = count;
+    return count;
+}
+
 /* The finest blocks of consecutive indices that hold every entry of W
    and Y that is not zero, and every stored entry of the F{j}: index c
    and the rows where column c of W or Y is not zero share a block, and
-   so do the row and column of each stored entry. Returns whether there
-   are two or more; stamp serves as the count of spans over each border
-   between two indices. */
+   so do the row and column of each stored entry (a span of the indices
+   lo to hi - 1 crosses the borders lo + 1 to hi - 1). Returns whether
+   there are two or more; stamp serves as the count of spans over each
+   border. Where W and Y alone make one block, the F{j} are not read. */
 static bool blocked(SchurWork *w)
 {
     const size_t m = w->m;
-    /* a span of the indices lo to hi - 1 crosses the borders lo + 1 to
-       hi - 1 (border p lies between p - 1 and p): counted as differences,
-       in unsigned arithmetic, whose running sums are the true counts */
     size_t *cover = w->stamp;
     memset(cover, 0, m * sizeof(size_t));
     for (size_t c = 0; c < m; c++) {
@@ -349,6 +365,8 @@ static bool blocked(SchurWork *w)
         if (hi < m)
             cover[hi]--;
     }
+    if (count_blocks(w, cover) < 2)
+        return false;
     for (size_t j = 0; j < w->k; j++) {
         const mwIndex *jc = w->cell_jc[j], *ir = w->cell_ir[j];
         for (size_t d = 0; d < m; d++)
@@ -361,16 +379,7 @@ static bool blocked(SchurWork *w)
                     cover[hi]--;
             }
     }
-    size_t open = 0, count = 0;
-    for (size_t p = 0; p < m; p++) {
-        open += cover[p];
-        if (open == 0)   /* no span crosses border p: a block starts */
-            w->block_start[count++] = p;
-        w->block[p] = count - 1;
-    }
-    w->block_start[count] = m;
-    w->blocks = count;
-    return count > 1;
+    return count_blocks(w, cover) > 1;
 }
 
 /* first[j], and for each column d the elements that use it, from
