@@ -101,14 +101,19 @@ function [x, Y, info] = sdp_solve (varargin)
 %      verbose   true     print the iterations and a summary; the head
 %                also notes an OpenBLAS running its generic kernels on
 %                a processor it does not know
-%      kernels   'cheapest' to form each block's sums of the F{i} with
-%                kovalin (a full result when the sum has more than an
-%                eighth of its entries), the traces F{i}.G with brisset,
+%      kernels   'cheapest' to form each block's sums of the F{i} and
+%                the traces F{i}.G as products with the F{i}'s entries
+%                stacked as the columns of one sparse matrix (the bits of
+%                kovalin and brisset, without a call that hands every
+%                F{i} over), the traces F{i}.(inv(Z)*G) with brisset,
 %                and its Schur complement by the method that counts of
 %                the work show cheapest (see below); 'modules' to form
-%                the Schur complement too with brisset's rows, the three
-%                modules only; or 'octave' to do the same steps with
-%                Octave (or MATLAB) expressions. With the modules, a
+%                the sums with kovalin (a full result when the sum has
+%                more than an eighth of its entries), every trace with
+%                brisset and the Schur complement with brisset's rows,
+%                the three modules only; or 'octave' to do the same
+%                steps with Octave (or MATLAB) expressions. With the
+%                modules, a
 %                nearly full F{i} (more than an eighth of its entries) in
 %                a block of order 100 or more has its traces and its row
 %                of the Schur complement formed by dense products, which

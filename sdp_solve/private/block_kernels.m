@@ -18,8 +18,10 @@ function K = block_kernels (blk, kind, C)
 %                  the same bits as K.schur's, for panels of
 %                  K.panel_width columns
 % kind is 'modules' (the three modules only), 'octave' (plain
-% expressions) or 'cheapest' (the modules' sums and traces, and the
-% Schur complement by the method that schur_method finds cheapest).
+% expressions) or 'cheapest' (the sums and the traces with the identity
+% as products with the F{i}'s entries stacked, with the modules' bits,
+% the other traces by brisset, and the Schur complement by the method
+% that schur_method finds cheapest).
 % A block of order kron_order or less does all three with either kind as
 % products with Fstack = [F{1}(:) ... F{k}(:)], its Schur complement as
 % Fstack'*kron(Y, W)*Fstack: there a call of a module costs the host more
@@ -45,7 +47,10 @@ function K = block_kernels (blk, kind, C)
   end
   if (~isempty (blk.members))
     Fstack = block_stack (blk);
-    if (modules)
+    if (strcmp (kind, 'cheapest'))
+      [lin, owner, v] = find (Fstack);
+      K.sum = stacked_sum (stacked (lin, owner, v, m, k), false);
+    elseif (modules)
       nz = sum_entries (entries_of (F), m);
       K.sum = @(x) kovalin (x, F, nz);
     else
@@ -94,6 +99,15 @@ function K = block_kernels (blk, kind, C)
       nz = -1;
     end
     K.sum = @(x) kovalin (x, F, nz);
+    if (strcmp (kind, 'cheapest'))
+      % the sum, and the traces with the identity, as products with the
+      % F{i}'s entries stacked at the positions they store: each a sum
+      % over the same entries in the same order from +0.0, so the bits of
+      % kovalin's and brisset's, but with no call that takes every F{i}
+      % from the host (at theta3's 1106 elements, 0.04 ms against 1.1)
+      S = stacked (T.r + (T.c - 1) * m, T.owner, T.v, m, k);
+      K.sum = stacked_sum (S, nz < 0);
+    end
     % a nearly full F{i} of a large block (gpp's all-ones matrix) makes
     % brisset form a sum of m terms for each of its m*m entries, in its
     % traces and in its row of the Schur complement: those are dense
@@ -109,6 +123,9 @@ function K = block_kernels (blk, kind, C)
     else
       Fstack = [];
       K.traces = @(A, G) brisset (pick (A, I), E, G, F) / 2;
+    end
+    if (strcmp (kind, 'cheapest'))
+      K.traces = @(A, G) stacked_traces (S, K.traces, A, G);
     end
     K.method = 'rows';
     if (strcmp (kind, 'cheapest'))
@@ -183,6 +200,43 @@ function nz = sum_entries (T, m)
   % the number of positions that F{1}, ..., F{k} store between them, from
   % their entries T (entries_of)
   nz = nnz (sparse (T.r, T.c, 1, m, m));
+end
+
+function S = stacked (lin, owner, v, m, k)
+  % the entries v of F{owner} at the linear positions lin of a block of
+  % order m, as the columns of S.F, whose rows are the distinct positions
+  % S.pos, ascending, at rows S.r and columns S.c
+  [S.pos, ~, at] = unique (lin);
+  S.F = sparse (at, owner, v, numel (S.pos), k);
+  [S.r, S.c] = ind2sub ([m, m], S.pos);
+  S.m = m;
+end
+
+function f = stacked_sum (S, dense)
+  % x(1)*F{1} + ... + x(k)*F{k}, dense or sparse as kovalin gives it (its
+  % sparse result, the sum's transpose, is the sum: the F{i} are
+  % symmetric); sparse drops the stored zeros of terms that cancel, which
+  % kovalin keeps
+  if (dense)
+    f = @(x) dense_sum (S, x);
+  else
+    f = @(x) sparse (S.r, S.c, S.F * x(:), S.m, S.m);
+  end
+end
+
+function X = dense_sum (S, x)
+  X = zeros (S.m);
+  X(S.pos) = S.F * x(:);
+end
+
+function t = stacked_traces (S, other, A, G)
+  % the traces with the identity from the stacked entries; the others
+  % (A*G, with A the inverse of a block of Z) as other gives them
+  if (isempty (A))
+    t = S.F.' * full (G(S.pos));
+  else
+    t = other (A, G);
+  end
 end
 
 function F = cell_of (Fstack, m)
@@ -484,3 +538,45 @@ end
 %! end
 %! assert (isequal (P, M));
 %! assert (K.panel_width, floor (C.panel_bytes / (8 * n)));
+%!test
+%! % the cheapest kind's sums, and its traces with the identity, have the
+%! % bits of kovalin's and brisset's where the order of the sums matters
+%! % (terms of 1e16 and of 1/3 at shared positions, weights of every
+%! % size, a zero weight), for a sparse sum and a nearly full one, and a
+%! % group's sums
+%! C = solver_constants ();
+%! m = 40;
+%! S = @(A) A + A.';
+%! F = arrayfun (@(i) sparse (S(sparse ([1 1 i], [2 i+1 i+2], [(-1)^i * 1e16, i / 3, 1 / 7], m, m))), ...
+%!               1:30, 'UniformOutput', false);
+%! x = ((1:30) / 7).' .^ 3 .* (-1) .^ (1:30).';
+%! x(4) = 0;
+%! G = reshape (sin (1:m*m), m, m) * 1e3;
+%! G = G + G.';
+%! for full_ = [false true]
+%!   if (full_)
+%!     F{end+1} = sparse (S(reshape (cos (1:m*m), m, m)));
+%!     x(end+1) = 0.1;
+%!   end
+%!   blk = struct ('idx', 1:m, 'cons', 1:numel (F), 'F', {F}, 'Fstack', [], 'members', [], 'pages', []);
+%!   Kc = block_kernels (blk, 'cheapest', C);
+%!   Km = block_kernels (blk, 'modules', C);
+%!   [sc, sm] = deal (Kc.sum (x), Km.sum (x));
+%!   assert (issparse (sc), ~full_);
+%!   assert (issparse (sm), ~full_);
+%!   assert (isequal (full (sc), full (sm)));
+%!   assert (isequal (Kc.traces ([], G), Km.traces ([], G)));
+%!   assert (isequal (Kc.traces (G, G), Km.traces (G, G)));
+%! end
+%! % a group of members of orders 2, 3 and 2
+%! F = {sparse(blkdiag ([1e16 1; 1 2], [3 1 0; 1 4 1; 0 1 5], [6 1; 1 7])), ...
+%!      sparse(blkdiag ([-1e16 1/3; 1/3 0], zeros (3), [1/3 0; 0 -1])), ...
+%!      sparse(blkdiag (zeros (2), S([0 1/7 0; 0 0 1/3; 0 0 0]), [1 1; 1 1]))};
+%! F = [F, {sparse(blkdiag (zeros (7), S(magic (4))))}];
+%! P = split_problem (F, sparse (11, 11), find_blocks (F, sparse (11, 11)), 3);
+%! g = find (~cellfun (@isempty, {P.blk.members}));
+%! x = [1 / 3; 1; 7; 2];
+%! x = x(P.blk(g).cons);
+%! [sc, sm] = deal (block_kernels (P.blk(g), 'cheapest', C).sum (x), ...
+%!                  block_kernels (P.blk(g), 'modules', C).sum (x));
+%! assert (isequal (full (sc), full (sm)));
