@@ -56,6 +56,8 @@ function outdir = build_modules (outdir)
       libs = {};
       if (any (strcmp (name, {'blas_threads', 'sdp_chol'})) && isunix && ~ismac)
         libs = {'-ldl'};   % dlsym, which mex's --no-undefined wants linked
+      elseif (strcmp (name, 'sdp_schur') && isunix && ~ismac)
+        libs = {'-lpthread'};   % its threads, before glibc 2.34 not in libc
       end
       mex ('-silent', include, flags, '-outdir', outdir, source, libs{:});
     end

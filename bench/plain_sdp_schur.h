@@ -15,6 +15,8 @@ static void schur_matrix(size_t m, size_t k_all, size_t first, size_t cols,
     fetch_storage(&w, in, first);
     if (w.entries > 0) {
         take_schur_work(&w);
+        ThreadWork threads;   /* requested as the routine does, not used */
+        take_thread_work(&threads, &w, cols, false);
         const double *w_pr = w.w_pr, *y_pr = w.y_pr;
         for (size_t i = 0; i < cols; i++) {
             const mwIndex *ijc = w.cell_jc[i], *iir = w.cell_ir[i];
@@ -41,6 +43,7 @@ static void schur_matrix(size_t m, size_t k_all, size_t first, size_t cols,
                 out[j + i * k] = t;
             }
         }
+        release_thread_work(&threads);
         mirror(out, k, cols);
         release_schur_work(&w);
     } else {

@@ -14,7 +14,33 @@ static const std::vector<const char *> kMessages = {
     "last <= %u\n",
     "Error: Insufficient memory\n",
     "Error: Matrices are corrupted?\n",
-    "Error: Matrices from the cell array are corrupted?\n"};
+    "Error: Matrices from the cell array are corrupted?\n",
+    "Error: Input 1 is expected to be a cell vector of sparse matrices, or 'threads'\n",
+    "Error: Expecting 1 or 2 input arguments with 'threads'\n",
+    "Error: Input 2 is expected to be a whole number of threads from 1 to 64\n"};
+
+// sdp_schur('threads'[, n]) now and then, before the call: a word of seven
+// letters or another text, and a count of any kind; what it returns is the
+// count before, from 1 to 64.
+static void threads_call(fuzz::Bytes &in)
+{
+    std::vector<const mxArray *> inputs{
+        standin::text(in.below(4) == 0 ? (in.flag() ? "Threads" : "thread") : "threads")};
+    for (size_t j = in.below(4); j > 0; j--)
+        inputs.push_back(in.below(3) == 0 ? fuzz::array(in, 1)
+                                          : standin::scalar(in.below(4) == 0
+                                                                ? in.value()
+                                                                : double(in.below(70))));
+    const int nlhs = static_cast<int>(in.below(3));
+    const standin::Call c = standin::call(fuzz::module(SDP_SCHUR_MODULE), nlhs, inputs,
+                                          fuzz::faults(in));
+    fuzz::check(c, kMessages, [](const mxArray *r) {
+        if (!mxIsDouble(r) || mxIsSparse(r) || mxGetNumberOfElements(r) != 1)
+            return false;
+        const double n = standin::values(r)[0];
+        return n >= 1 && n <= 64 && n == static_cast<double>(static_cast<int>(n));
+    });
+}
 
 static uint64_t bits(double v)
 {
@@ -57,6 +83,8 @@ static void check_values(const standin::Module &module,
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     fuzz::Bytes in(data, size);
+    if (in.below(8) == 0)
+        threads_call(in);
     const int nlhs = in.below(8) == 0 ? static_cast<int>(in.below(4)) - 1
                                       : static_cast<int>(in.below(2));
     const size_t m = in.below(6), k = in.below(6);

@@ -32,9 +32,43 @@
  */
 #include "mexhost.h"
 
+#include <atomic>
 #include <stdint.h>
 #include <stdio.h>
 #include <string.h>
+
+#if defined(_WIN32)
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
+#include <pthread.h>
+#include <unistd.h>
+#endif
+
+/* A 64-bit Linux release file asks glibc for the thread routines at their
+   first versions, as the modules ask for nothing newer: glibc 2.34 moved
+   them into libc, where these versions remain, and before it a host's
+   libpthread gives them. */
+#if defined(MEXHOST_DECLARE) && defined(__GLIBC__) && defined(__x86_64__)
+__asm__(".symver pthread_create,pthread_create@GLIBC_2.2.5");
+__asm__(".symver pthread_join,pthread_join@GLIBC_2.2.5");
+#endif
+
+/* The most threads a call forms its rows on, and the least work (stored
+   entries times the rows of the call) that takes more than one: below it
+   starting a thread costs more than the rows it would share. */
+#define MOST_THREADS 64
+#define THREAD_WORK ((size_t)1 << 17)
+
+/* The threads set by sdp_schur('threads', n); 0 until then, for the
+   processors online. The calls of a module come from the host's one
+   thread, so neither needs a lock. */
+static size_t threads_set;
 
 /* The columns first to first + cols - 1 of M from row first on, for
    m > 0 and cols > 0, after every check of the inputs; out holds
@@ -45,11 +79,17 @@ static void check_dense(const mxArray *const prhs[], size_t m);
 static void check_elements(const mxArray *F, size_t k, size_t m);
 static void read_panel(const mxArray *R, size_t k, size_t *first,
                        size_t *cols);
+static void threads_command(int nrhs, mxArray *plhs[],
+                            const mxArray *prhs[]);
 
 void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[])
 {
     if (nlhs > 1)
         mexErrMsgTxt("Error: Expecting one output argument.\n");
+    if (nrhs >= 1 && mxIsChar(prhs[0])) {
+        threads_command(nrhs, plhs, prhs);
+        return;
+    }
     if (nrhs != 3 && nrhs != 4)
         mexErrMsgTxt("Error: Expecting 3 or 4 input arguments.\n");
 
@@ -105,6 +145,81 @@ static void read_panel(const mxArray *R, size_t k, size_t *first,
     }
     *first = (size_t)v[0] - 1;
     *cols = (size_t)v[1] - *first;
+}
+
+/* The processors online, from 1 to MOST_THREADS. */
+static size_t processors(void)
+{
+#if defined(_WIN32)
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    const double online = (double)info.dwNumberOfProcessors;
+#else
+    const double online = (double)sysconf(_SC_NPROCESSORS_ONLN);
+#endif
+    if (!(online >= 1.0))
+        return 1;
+    return online < MOST_THREADS ? (size_t)online : MOST_THREADS;
+}
+
+/* The count set, or else the processors online, asked of the system once
+   (on Linux that reads a file). */
+static size_t threads_now(void)
+{
+    if (threads_set == 0) {
+        static size_t online;
+        if (online == 0)
+            online = processors();
+        return online;
+    }
+    return threads_set;
+}
+
+/* n = sdp_schur('threads') and old = sdp_schur('threads', n): the threads
+   a call may form its rows on, n a whole number from 1 to MOST_THREADS,
+   tested as a double before it is converted. The word is read last, as
+   reading it takes a block from the host. */
+static void threads_command(int nrhs, mxArray *plhs[],
+                            const mxArray *prhs[])
+{
+    static const char *const word =
+        "Error: Input 1 is expected to be a cell vector of sparse matrices, "
+        "or 'threads'\n";
+    if (mxGetM(prhs[0]) != 1 || mxGetN(prhs[0]) != 7)
+        mexErrMsgTxt(word);
+    if (nrhs > 2)
+        mexErrMsgTxt("Error: Expecting 1 or 2 input arguments with "
+                     "'threads'\n");
+    size_t count = 0;
+    if (nrhs == 2) {
+        const mxArray *N = prhs[1];
+        const double *v = mxIsNumeric(N) && !mxIsComplex(N) &&
+                                  mxIsDouble(N) && !mxIsSparse(N) &&
+                                  mxGetNumberOfElements(N) == 1
+                              ? mxGetPr(N) : NULL;
+        if (!v || !(v[0] >= 1.0 && v[0] <= MOST_THREADS) ||
+            v[0] != (double)(size_t)v[0]) {
+            char msg[128];
+            snprintf(msg, sizeof msg, "Error: Input 2 is expected to be a "
+                     "whole number of threads from 1 to %d\n",
+                     MOST_THREADS);
+            mexErrMsgTxt(msg);
+        }
+        count = (size_t)v[0];
+    }
+    char *text = mxArrayToString(prhs[0]);
+    if (!text)
+        mexErrMsgTxt("Error: Insufficient memory\n");
+    const bool known = strcmp(text, "threads") == 0;
+    mxFree(text);
+    if (!known)
+        mexErrMsgTxt(word);
+    const size_t before = threads_now();
+    plhs[0] = mxCreateDoubleScalar((double)before);
+    if (!plhs[0])
+        mexErrMsgTxt("Error: Insufficient memory\n");
+    if (count > 0)
+        threads_set = count;
 }
 
 /* W and Y are real, double, dense and m-by-m. */
@@ -278,6 +393,84 @@ static void release_schur_work(SchurWork *w)
     mxFree(w->block_start);
     mxFree(w->slot_start);
     mxFree(w->block_slots);
+}
+
+/* The rows of a call, which its threads share: each takes the next row
+   that none has taken, so that every row is formed once, by one thread,
+   its bits the same whichever thread forms it. */
+struct RowShare {
+    std::atomic<size_t> next;
+    size_t cols;
+    bool by_blocks;
+    double *out;
+};
+
+/* A thread's view of the work storage: the call's, with cols, h, wg and
+   g of its own; and the paths its rows took, which the calling thread
+   reports once they are joined. */
+struct RowThread {
+    SchurWork w;
+    RowShare *share;
+    bool within_blocks, not_finite;
+};
+
+/* The threads of a call: rows[0] is the calling thread's. */
+struct ThreadWork {
+    size_t count;
+    RowThread *rows;
+};
+
+/* The threads a call of cols rows takes: one below THREAD_WORK entries
+   times rows, and never more than rows. */
+static size_t threads_for(const SchurWork *w, size_t cols)
+{
+    size_t count = threads_now();
+    if (count > cols)
+        count = cols;
+    if (w->entries < THREAD_WORK / cols)
+        count = 1;
+    return count;
+}
+
+/* Each thread's view, the others with cols, h, wg and g of their own, of
+   the sizes the calling thread's have; in blocks, g holds zeros. A
+   comparison build requests the same, so that the allocators' events
+   compare. */
+static void take_thread_work(ThreadWork *t, const SchurWork *w, size_t cols,
+                             bool by_blocks)
+{
+    const size_t m = w->m, n = w->width * m;
+    const size_t most = w->entries < m * m ? w->entries : m * m;
+    t->count = threads_for(w, cols);
+    t->rows = (RowThread *)mxMalloc(t->count * sizeof(RowThread));
+    if (!t->rows)
+        mexErrMsgTxt("Error: Insufficient memory\n");
+    for (size_t j = 0; j < t->count; j++) {
+        RowThread *r = &t->rows[j];
+        r->w = *w;
+        r->within_blocks = r->not_finite = false;
+        if (j == 0)
+            continue;
+        r->w.cols = (size_t *)mxMalloc(m * sizeof(size_t));
+        r->w.h = (double *)mxMalloc(n * sizeof(double));
+        r->w.wg = (double *)mxMalloc(n * sizeof(double));
+        r->w.g = (double *)mxMalloc(most * sizeof(double));
+        if (!r->w.cols || !r->w.h || !r->w.wg || !r->w.g)
+            mexErrMsgTxt("Error: Insufficient memory\n");
+        if (by_blocks)
+            memset(r->w.g, 0, w->positions * sizeof(double));
+    }
+}
+
+static void release_thread_work(ThreadWork *t)
+{
+    for (size_t j = 1; j < t->count; j++) {
+        mxFree(t->rows[j].w.cols);
+        mxFree(t->rows[j].w.h);
+        mxFree(t->rows[j].w.wg);
+        mxFree(t->rows[j].w.g);
+    }
+    mxFree(t->rows);
 }
 
 static void release_storage(SchurWork *w)
@@ -693,6 +886,104 @@ static void clear_g_blocked(const SchurWork *w, size_t n, size_t need)
     }
 }
 
+/* The rows the thread takes, until none is left. An F{i} without
+   entries still has its row formed: G is then +0.0, and F{j}(c,d) * G
+   may be -0.0 or NaN. */
+static void form_rows(RowThread *t)
+{
+    const SchurWork *w = &t->w;
+    RowShare *share = t->share;
+    for (;;) {
+        const size_t i = share->next.fetch_add(1, std::memory_order_relaxed);
+        if (i >= share->cols)
+            return;
+        const size_t n = list_cols(w, i), need = w->need[i];
+        if (share->by_blocks && form_g_blocked(w, i, n, need)) {
+            t->within_blocks = true;
+            row_entries(w, i, share->out);
+            clear_g_blocked(w, n, need);
+            continue;
+        }
+        if (share->by_blocks)
+            t->not_finite = true;
+        form_h(w, i, n);
+        gather_w(w, n);
+        form_g(w, n, need);
+        row_entries(w, i, share->out);
+        if (share->by_blocks)
+            memset(w->g, 0, need * sizeof(double));
+    }
+}
+
+#if defined(_WIN32)
+typedef HANDLE Thread;
+static DWORD WINAPI row_thread(LPVOID arg)
+{
+    form_rows((RowThread *)arg);
+    return 0;
+}
+static bool start_thread(Thread *thread, RowThread *rows)
+{
+    *thread = CreateThread(NULL, 0, row_thread, rows, 0, NULL);
+    return *thread != NULL;
+}
+static void join_thread(Thread thread)
+{
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+}
+#else
+typedef pthread_t Thread;
+static void *row_thread(void *arg)
+{
+    form_rows((RowThread *)arg);
+    return NULL;
+}
+static bool start_thread(Thread *thread, RowThread *rows)
+{
+    return pthread_create(thread, NULL, row_thread, rows) == 0;
+}
+static void join_thread(Thread thread)
+{
+    pthread_join(thread, NULL);
+}
+#endif
+
+/* The rows on the call's threads, the calling thread among them; a thread
+   that cannot be started leaves its rows to the others. The threads call
+   nothing of the host's: the calling thread reports their paths. */
+static void form_all_rows(ThreadWork *t, size_t cols, bool by_blocks,
+                          double *out)
+{
+    RowShare share;
+    share.next.store(0);
+    share.cols = cols;
+    share.by_blocks = by_blocks;
+    share.out = out;
+    Thread threads[MOST_THREADS];
+    bool started[MOST_THREADS];
+    size_t count = 0;
+    for (size_t j = 0; j < t->count; j++)
+        t->rows[j].share = &share;
+    for (size_t j = 1; j < t->count; j++) {
+        started[j] = start_thread(&threads[j], &t->rows[j]);
+        count += started[j];
+    }
+    form_rows(&t->rows[0]);
+    for (size_t j = 1; j < t->count; j++)
+        if (started[j])
+            join_thread(threads[j]);
+    if (count > 0)
+        KERNEL_PATH("sdp_schur: rows on several threads");
+    for (size_t j = 0; j < t->count; j++) {
+        if (t->rows[j].within_blocks)
+            KERNEL_PATH("sdp_schur: a row within the blocks of W and Y");
+        if (t->rows[j].not_finite)
+            KERNEL_PATH("sdp_schur: a row of an element not finite, "
+                        "among blocks");
+    }
+}
+
 static void schur_matrix(size_t m, size_t k, size_t first, size_t cols,
                          const mxArray *const in[], double *out)
 {
@@ -708,26 +999,10 @@ static void schur_matrix(size_t m, size_t k, size_t first, size_t cols,
             list_block_slots(&w);
             memset(w.g, 0, w.positions * sizeof(double));
         }
-        for (size_t i = 0; i < cols; i++) {
-            /* an F{i} without entries still has its row formed: G is
-               then +0.0, and F{j}(c,d) * G may be -0.0 or NaN */
-            const size_t n = list_cols(&w, i), need = w.need[i];
-            if (by_blocks && form_g_blocked(&w, i, n, need)) {
-                KERNEL_PATH("sdp_schur: a row within the blocks of W and Y");
-                row_entries(&w, i, out);
-                clear_g_blocked(&w, n, need);
-                continue;
-            }
-            if (by_blocks)
-                KERNEL_PATH("sdp_schur: a row of an element not finite, "
-                            "among blocks");
-            form_h(&w, i, n);
-            gather_w(&w, n);
-            form_g(&w, n, need);
-            row_entries(&w, i, out);
-            if (by_blocks)
-                memset(w.g, 0, need * sizeof(double));
-        }
+        ThreadWork t;
+        take_thread_work(&t, &w, cols, by_blocks);
+        form_all_rows(&t, cols, by_blocks, out);
+        release_thread_work(&t);
         mirror(out, w.k, cols);
         release_schur_work(&w);
     } else {   /* every sum is empty */

@@ -50,11 +50,21 @@
 %   compiled routine's result is copied once more by Octave; panels of a
 %   few megabytes are not.
 %
+%   The rows are shared among threads, each row formed whole by one of
+%   them in the same order of sums, so that M has the same bits on any
+%   number of threads. n = sdp_schur('threads') returns the most threads
+%   a call takes, the processors online (at most 64) until it is set;
+%   old = sdp_schur('threads', n) sets it to n, a whole number from 1 to
+%   64, until the routine is cleared, and returns the number before. A
+%   call takes one thread where its stored entries times its rows are
+%   below 2^17, too little work to share.
+%
 %   The work storage is a few integers for each stored entry of the F{j}
-%   and for each index, and two arrays of m times the most columns an F{j}
-%   uses. The blocks are found from W, Y and the F{j} each call: every
-%   column of W and Y is read from each end to its first entry that is not
-%   zero.
+%   and for each index, and, for each thread, two arrays of m times the
+%   most columns an F{j} uses, one of an entry for each position the F{j}
+%   store and one of m integers. The blocks are found from W, Y and the
+%   F{j} each call: every column of W and Y is read from each end to its
+%   first entry that is not zero.
 %
 %   Example:
 %      F = {sparse([2 1; 1 0]), speye(2), sparse([0 1; 1 0])};
@@ -109,3 +119,22 @@ end
 %!error <Input 4 is expected to be \[first last\]> sdp_schur (F, W, Y, [2 1])
 %!error <Input 4 is expected to be \[first last\]> sdp_schur (F, W, Y, [1 4])
 %!error <Expecting 3 or 4 input arguments> sdp_schur (F, W)
+%!test
+%! % the same bits on one thread and on three, over rows enough to share
+%! m = 30;
+%! G = arrayfun (@(i) sparse ([mod(i, m) + 1, mod(i * 7, m) + 1], [mod(i * 7, m) + 1, mod(i, m) + 1], ...
+%!                            1 + i / 10, m, m), 1:400, 'UniformOutput', false);
+%! G = [G, {sparse(reshape (sin (1:m*m), m, m))}];
+%! A = reshape (cos (1:m*m), m, m);
+%! B = reshape (sin (2 * (1:m*m)), m, m);
+%! held = sdp_schur ('threads', 1);
+%! unwind_protect
+%!   M1 = sdp_schur (G, A, B);
+%!   assert (sdp_schur ('threads', 3), 1);
+%!   assert (sdp_schur ('threads'), 3);
+%!   assert (isequal (sdp_schur (G, A, B), M1));
+%! unwind_protect_cleanup
+%!   sdp_schur ('threads', held);
+%! end_unwind_protect
+%!error <whole number of threads from 1 to 64> sdp_schur ('threads', 0)
+%!error <or 'threads'> sdp_schur ('thread')

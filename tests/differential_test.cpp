@@ -681,6 +681,81 @@ TEST_F(Differential, SdpSchurBlocks)
                                   "sdp_schur: a row of an element not finite, among blocks"});
 }
 
+// Sets the threads of both builds (and of the traced one) and returns the
+// count the fast build had.
+double set_threads(const Pair &pair, double count)
+{
+    double before = 0;
+    for (const char *module : {pair.fast, pair.plain, pair.traced})
+        if (module) {
+            const Call c = standin::call(module_at(module), 1,
+                                         {standin::text("threads"), standin::scalar(count)});
+            EXPECT_TRUE(c.ok) << c.message;
+            if (module == pair.fast && c.ok)
+                before = standin::values(c.out[0])[0];
+        }
+    return before;
+}
+
+// The rows shared among 2, 3 and 5 threads: the same bits as the plain
+// loops, whole and in panels, and the same requests to the allocator, each
+// refused in turn; for dense W and Y, and for block diagonal ones with an
+// element holding a NaN now and then.
+TEST_F(Differential, SdpSchurThreads)
+{
+    Data d(54);
+    Paths taken;
+    const double held = set_threads(kSdpSchur, 2);
+    for (double count : {2.0, 3.0, 5.0}) {
+        set_threads(kSdpSchur, count);
+        const std::string threads = std::to_string((int)count) + " threads, ";
+        // dense: 200 elements of about 15 entries, order 40
+        const size_t m = 40, k = 200;
+        std::vector<Columns> mats;
+        for (size_t l = 0; l < k; l++)
+            mats.push_back(d.scattered(m, 1 + d.below(30)));
+        const mxArray *F = cell_of(mats, m), *W = d.dense(m, true), *Y = d.dense(m, true);
+        for (const std::string &p : Compare(kSdpSchur, {F, W, Y}, threads + "whole"))
+            taken.insert(p);
+        for (auto [first, last] : {std::pair<size_t, size_t>{1, 100}, {101, 200}, {60, 63}})
+            for (const std::string &p : Compare(kSdpSchur, {F, W, Y, panel(first, last)},
+                                                threads + panel_name(first, last)))
+                taken.insert(p);
+        // ten blocks of order 12, 120 elements each in one or two blocks
+        const size_t q = 12, blocks = 10, mb = q * blocks, kb = 120;
+        std::vector<double> Wb(mb * mb, 0.0), Yb(mb * mb, 0.0);
+        for (size_t b = 0; b < blocks; b++)
+            for (size_t j = b * q; j < (b + 1) * q; j++)
+                for (size_t i = b * q; i < (b + 1) * q; i++) {
+                    Wb[i + j * mb] = d.value(false);
+                    Yb[i + j * mb] = d.value(false);
+                }
+        mats.clear();
+        for (size_t l = 0; l < kb; l++) {
+            Columns cols(mb);
+            const size_t b1 = d.below(blocks), b2 = d.below(blocks);
+            for (size_t b : {b1, b2})
+                for (size_t j = b * q; j < (b + 1) * q; j++)
+                    for (size_t i = b * q; i < (b + 1) * q; i++)
+                        if (d.chance(0.3) && (b != b2 || b1 != b2))
+                            cols[j].push_back({(mwIndex)i, d.chance(0.01) ? NAN : d.value(false)});
+            mats.push_back(cols);
+        }
+        const mxArray *Fb = cell_of(mats, mb), *Wd = standin::dense(mb, mb, Wb),
+                      *Yd = standin::dense(mb, mb, Yb);
+        for (const std::string &p : Compare(kSdpSchur, {Fb, Wd, Yd}, threads + "blocks"))
+            taken.insert(p);
+        for (const std::string &p :
+             Compare(kSdpSchur, {Fb, Wd, Yd, panel(41, 120)}, threads + "blocks" + panel_name(41, 120)))
+            taken.insert(p);
+        standin::release_all();
+    }
+    set_threads(kSdpSchur, held);
+    ExpectTook(kSdpSchur, taken, {"sdp_schur: rows on several threads",
+                                  "sdp_schur: a row within the blocks of W and Y",
+                                  "sdp_schur: a row of an element not finite, among blocks"});
+}
+
 // SDPLIB problems: the weighted sums of their constraint matrices, rows of
 // the Hessian and some of its entries, with W a dense symmetric matrix, and
 // the Schur complement with another as Y, whole or in panels. The

@@ -59,6 +59,13 @@ std::string panel_message(unsigned k)
     return buf;
 }
 
+mxArray *threads() { return standin::text("threads"); }
+
+std::string threads_message()
+{
+    return "Error: Input 2 is expected to be a whole number of threads from 1 to 64\n";
+}
+
 // Three constraint matrices of order 3, W and Y.
 In sound3()
 {
@@ -176,7 +183,30 @@ INSTANTIATE_TEST_SUITE_P(Table, SdpSchurRejects, ::testing::Values(
     Rejected{"PanelComplex", [] { return with_panel(standin::complex_dense(1, 2)); },
              panel_message(3)},
     Rejected{"PanelOfNoElements", [] { return In{standin::cell(0, 0, {}), eye(3), eye(3),
-             panel(1, 1)}; }, panel_message(0)}),
+             panel(1, 1)}; }, panel_message(0)},
+    Rejected{"ThreadsZero", [] { return In{threads(), standin::scalar(0)}; },
+             threads_message()},
+    Rejected{"ThreadsPastTheMost", [] { return In{threads(), standin::scalar(65)}; },
+             threads_message()},
+    Rejected{"ThreadsFraction", [] { return In{threads(), standin::scalar(2.5)}; },
+             threads_message()},
+    Rejected{"ThreadsNaN", [] { return In{threads(), standin::scalar(NAN)}; },
+             threads_message()},
+    Rejected{"ThreadsFarPastTheMost", [] { return In{threads(), standin::scalar(1e300)}; },
+             threads_message()},
+    Rejected{"ThreadsSparse", [] { return In{threads(), sparse_of(1, 1, {2})}; },
+             threads_message()},
+    Rejected{"ThreadsTwoValues", [] { return In{threads(), standin::dense(1, 2, {2, 2})}; },
+             threads_message()},
+    Rejected{"ThreadsInt32", [] { return In{threads(),
+             standin::numeric(Class::Int32, 1, 1, 2)}; }, threads_message()},
+    Rejected{"ThreadsThreeInputs", [] { return In{threads(), standin::scalar(2),
+             standin::scalar(2)}; }, "Error: Expecting 1 or 2 input arguments with 'threads'\n"},
+    Rejected{"ThreadsTwoOutputs", [] { return In{threads()}; },
+             "Error: Expecting one output argument.\n", 2},
+    Rejected{"ShorterWord", [] { return In{standin::text("thread"), standin::scalar(2)}; },
+             "Error: Input 1 is expected to be a cell vector of sparse matrices, or "
+             "'threads'\n"}),
     [](const ::testing::TestParamInfo<Rejected> &i) { return i.param.name; });
 
 // ----------------------------------------------------------- computation
@@ -424,6 +454,37 @@ TEST_F(SdpSchur, SumsInStorageOrder)
     EXPECT_EQ(last[2], 1.0);
     EXPECT_EQ(kept[3], 0.0);   // H = 0 at each position: 0 * entries
     EXPECT_EQ(last[3], 1.0);
+}
+
+// --------------------------------------------------------------- threads
+
+TEST_F(SdpSchur, KeepsTheThreadsItIsGivenBetweenCallsAndReadsAWordOfSevenLettersLast)
+{
+    Call c = run({threads()});
+    ASSERT_TRUE(c.ok) << c.message;
+    const double before = standin::values(c.out[0])[0];
+    EXPECT_GE(before, 1.0);   // the processors online, at most 64
+    EXPECT_LE(before, 64.0);
+    c = run({threads(), standin::scalar(3)});
+    ASSERT_TRUE(c.ok) << c.message;
+    EXPECT_EQ(standin::values(c.out[0])[0], before);
+    EXPECT_EQ(standin::values(run({threads()}).out[0])[0], 3.0);
+    // a refused count, or a result that cannot be made, leaves it as it was
+    EXPECT_FALSE(run({threads(), standin::scalar(0)}).ok);
+    Faults none;
+    none.fail_creation = 1;
+    EXPECT_TRUE(Failed(run({threads(), standin::scalar(5)}, 1, none),
+                       "Error: Insufficient memory\n"));
+    EXPECT_EQ(standin::values(run({threads()}).out[0])[0], 3.0);
+    // another word of seven letters: its text, read last, is let go
+    c = run({standin::text("Threads"), standin::scalar(2)});
+    EXPECT_TRUE(Failed(c, "Error: Input 1 is expected to be a cell vector of sparse "
+                          "matrices, or 'threads'\n"));
+    EXPECT_EQ(c.allocations(), 1);
+    EXPECT_TRUE(c.leaked.empty());
+    EXPECT_EQ(standin::values(run({threads()}).out[0])[0], 3.0);
+    EXPECT_TRUE(run({threads(), standin::scalar(64)}).ok);
+    EXPECT_EQ(standin::values(run({threads(), standin::scalar(before)}).out[0])[0], 64.0);
 }
 
 // ---------------------------------------------------------------- memory
