@@ -388,7 +388,8 @@ function [x, Y, info] = sdp_solve (varargin)
       if (isempty (M))
         M = zeros (n);
       end
-      cons = P.blk(1).cons;
+      % the panels of the elements in the order sdp_schur takes them
+      cons = P.blk(1).cons(K{1}.order);
       nc = numel (cons);
       b = K{1}.panel_width;
       for s = 1:b:nc

@@ -14,9 +14,11 @@ function K = block_kernels (blk, kind, C)
 %                  become 'joint' in kernels_of)
 %   K.work         for a block of order above kron_order, not in a group,
 %                  the count of K.schur's work by schur_method's rule
-%   K.panel(Y, W, first, last)  with 'sdp_schur', M(first:k, first:last),
+%   K.panel(Y, W, first, last)  with 'sdp_schur', the panel
+%                  Mo(first:k, first:last) of Mo = M(K.order, K.order),
 %                  the same bits as K.schur's, for panels of
-%                  K.panel_width columns
+%                  K.panel_width columns; K.order puts the F{i} of most
+%                  entries first
 % kind is 'modules' (the three modules only), 'octave' (plain
 % expressions) or 'cheapest' (the sums and the traces with the identity
 % as products with the F{i}'s entries stacked, with the modules' bits,
@@ -152,7 +154,22 @@ function K = block_kernels (blk, kind, C)
           K.schur = @(Y, W, varargin) schur_rank (Ent, rows_, Y, W);
         end
       case 'sdp_schur'
-        K.schur = @(Y, W, varargin) sdp_schur (F, W, Y);
+        % the elements in the order of their entries, most first (ties in
+        % their own order): row i forms G at the positions that F{i}, ...,
+        % F{k} store, so that a nearly full element late in F costs every
+        % row before it its positions (qap10's F{121}, 10001 entries, put
+        % 120 rows to the work of all 10201 positions). K.order is the
+        % order sdp_schur takes them in; each entry of M comes from the row
+        % of the element first in it
+        [~, order] = sort (-T.counts(:).');
+        K.order = order;
+        if (isequal (order, 1:k))
+          K.schur = @(Y, W, varargin) sdp_schur (F, W, Y);
+        else
+          Fo = F(order);
+          K.schur = @(Y, W, varargin) in_order (sdp_schur (Fo, W, Y), order);
+          F = Fo;
+        end
         K.panel = @(Y, W, first, last) sdp_schur (F, W, Y, [first last]);
         K.panel_width = max (1, floor (C.panel_bytes / (8 * k)));
       case 'dense'
@@ -172,6 +189,12 @@ function K = block_kernels (blk, kind, C)
     [~, ~, cost] = schur_method (F, m, false (1, k), C);
     K.work = cost.rows;
   end
+end
+
+function M = in_order (Mo, order)
+  % M with M(order, order) = Mo
+  M = zeros (size (Mo));
+  M(order, order) = Mo;
 end
 
 function M = schur_kron (Fstack, Y, W)
@@ -514,7 +537,9 @@ end
 %! end
 %!test
 %! % sdp_schur's block: M against the definition, and its panels the same
-%! % bits as M's entries, in the order the solver fills them
+%! % bits as M's entries, in the order the solver fills them, the F{i} of
+%! % most entries first (the identity, then the rest as they come, the
+%! % empty one last)
 %! C = solver_constants ();
 %! m = 40;
 %! F = cases_of (m, 'rows');
@@ -529,12 +554,18 @@ end
 %! want = schur_definition (F, W, Y);
 %! M = K.schur (Y, W);
 %! assert (M, want, 1e-11 * norm (want, 1));
+%! o = K.order;
+%! counts = cellfun (@nnz, F);
+%! assert ([o(1), o(end)], [11, n]);
+%! assert (issorted (-counts(o)));
+%! same = find (counts(o) == counts(o(2)));
+%! assert (issorted (o(same)));
 %! P = zeros (n);
 %! b = 7;
 %! for s = 1:b:n
 %!   e = min (n, s + b - 1);
-%!   P(s:n, s:e) = K.panel (Y, W, s, e);
-%!   P(1:s-1, s:e) = P(s:e, 1:s-1).';
+%!   P(o(s:n), o(s:e)) = K.panel (Y, W, s, e);
+%!   P(o(1:s-1), o(s:e)) = P(o(s:e), o(1:s-1)).';
 %! end
 %! assert (isequal (P, M));
 %! assert (K.panel_width, floor (C.panel_bytes / (8 * n)));
