@@ -90,6 +90,8 @@ function K = block_kernels (blk, kind, C)
     E = speye (m);
     if (isfield (blk, 'T') && ~isempty (blk.T))
       T = blk.T;
+    elseif (~isempty (blk.Fstack))
+      T = stack_entries (blk.Fstack, m);
     else
       T = entries_of (F);
     end
@@ -223,6 +225,19 @@ function nz = sum_entries (T, m)
   % the number of positions that F{1}, ..., F{k} store between them, from
   % their entries T (entries_of)
   nz = nnz (sparse (T.r, T.c, 1, m, m));
+end
+
+function T = stack_entries (Fstack, m)
+  % entries_of for the F{i} whose columns Fstack holds: each element's
+  % entries column by column, as find gives them
+  [lin, owner, v] = find (Fstack);
+  k = size (Fstack, 2);
+  T.counts = accumarray (owner(:), 1, [k, 1]);
+  T.c = floor ((lin(:) - 1) / m) + 1;
+  T.r = lin(:) - (T.c - 1) * m;
+  T.v = v(:);
+  T.owner = owner(:);
+  T.starts = cumsum ([1; T.counts(1:end-1)]);
 end
 
 function S = stacked (lin, owner, v, m, k)
