@@ -59,11 +59,15 @@ __asm__(".symver pthread_create,pthread_create@GLIBC_2.2.5");
 __asm__(".symver pthread_join,pthread_join@GLIBC_2.2.5");
 #endif
 
-/* The most threads a call forms its rows on, and the least work (stored
-   entries times the rows of the call) that takes more than one: below it
-   starting a thread costs more than the rows it would share. */
+/* The most threads a call forms its rows on, and the work (stored entries
+   times the rows of the call) that takes each: below it starting a thread
+   costs more than the rows it would share. */
 #define MOST_THREADS 64
 #define THREAD_WORK ((size_t)1 << 17)
+/* The most work storage, in bytes, of the threads beside the calling one,
+   all together: on many processors a block with a nearly full element
+   would otherwise take several arrays of its order squared for each. */
+#define THREAD_STORAGE ((size_t)64 << 20)
 
 /* The threads set by sdp_schur('threads', n); 0 until then, for the
    processors online. The calls of a module come from the host's one
@@ -420,16 +424,25 @@ struct ThreadWork {
     RowThread *rows;
 };
 
-/* The threads a call of cols rows takes: one below THREAD_WORK entries
-   times rows, and never more than rows. */
+/* The threads a call of cols rows takes: never more than rows, one for
+   each THREAD_WORK of stored entries times rows, and no more than
+   THREAD_STORAGE bytes of work storage for the threads beside the
+   calling one allow. The counts are taken as doubles, which hold them
+   closely enough and cannot overflow; each is at most MOST_THREADS when
+   it is converted. */
 static size_t threads_for(const SchurWork *w, size_t cols)
 {
-    size_t count = threads_now();
-    if (count > cols)
-        count = cols;
-    if (w->entries < THREAD_WORK / cols)
-        count = 1;
-    return count;
+    const double m = (double)w->m, width = (double)w->width;
+    const double most = w->entries < w->m * w->m ? (double)w->entries : m * m;
+    const double each = m * sizeof(size_t) + (2.0 * width * m + most) * sizeof(double);
+    double count = (double)threads_now();
+    const double limits[] = {(double)cols,
+                             (double)w->entries * (double)cols / (double)THREAD_WORK,
+                             1.0 + (double)THREAD_STORAGE / each};
+    for (double limit : limits)
+        if (count > limit)
+            count = limit;
+    return count >= 1.0 ? (size_t)count : 1;
 }
 
 /* Each thread's view, the others with cols, h, wg and g of their own, of

@@ -56,8 +56,10 @@
 %   a call takes, the processors online (at most 64) until it is set;
 %   old = sdp_schur('threads', n) sets it to n, a whole number from 1 to
 %   64, until the routine is cleared, and returns the number before. A
-%   call takes one thread where its stored entries times its rows are
-%   below 2^17, too little work to share.
+%   call takes at most one thread for each 2^17 of its stored entries
+%   times its rows (below that, starting a thread costs more than the rows
+%   it would share), and no more than 64 MiB of work storage for the
+%   threads beside the calling one allow.
 %
 %   The work storage is a few integers for each stored entry of the F{j}
 %   and for each index, and, for each thread, two arrays of m times the

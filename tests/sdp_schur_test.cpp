@@ -487,6 +487,47 @@ TEST_F(SdpSchur, KeepsTheThreadsItIsGivenBetweenCallsAndReadsAWordOfSevenLetters
     EXPECT_EQ(standin::values(run({threads(), standin::scalar(before)}).out[0])[0], 64.0);
 }
 
+// A thread beside the calling one takes four blocks of its own, so the
+// requests to the allocator count the threads a call took: no more than
+// one for each 2^17 of stored entries times rows, and the same bits.
+TEST_F(SdpSchur, TakesAThreadForEachShareOfItsWork)
+{
+    const size_t m = 30, k = 200;   // 15 entries each: 3000 times 200 rows
+    std::vector<mxArray *> e;
+    std::mt19937 rng(7);
+    for (size_t l = 0; l < k; l++) {
+        Columns cols(m);
+        for (size_t t = 0; t < 15; t++)
+            cols[(l + t) % m].push_back({(mwIndex)((l * 7 + t * 3) % m),
+                                         std::uniform_real_distribution<double>(-1, 1)(rng)});
+        for (Columns::value_type &c : cols)
+            std::sort(c.begin(), c.end(), [](auto &a, auto &b) { return a.row < b.row; });
+        e.push_back(standin::sparse(m, m, cols));
+    }
+    std::vector<double> w(m * m), y(m * m);
+    for (size_t i = 0; i < m * m; i++) {
+        w[i] = std::sin((double)i);
+        y[i] = std::cos((double)i);
+    }
+    const In in{cells(e), standin::dense(m, m, w), standin::dense(m, m, y)};
+    const double held = standin::values(run({threads()}).out[0])[0];
+    std::vector<int> requests;
+    std::vector<std::vector<double>> results;
+    for (double count : {1.0, 2.0, 64.0}) {
+        ASSERT_TRUE(run({threads(), standin::scalar(count)}).ok);
+        const Call c = run(in);
+        ASSERT_TRUE(c.ok) << c.message;
+        requests.push_back(c.allocations());
+        results.push_back(standin::values(c.out[0]));
+    }
+    run({threads(), standin::scalar(held)});
+    EXPECT_EQ(requests[1], requests[0] + 4);
+    // 3000 * 200 / 2^17 = 4.6: four threads, whatever more are set
+    EXPECT_EQ(requests[2], requests[0] + 12);
+    EXPECT_EQ(results[1], results[0]);
+    EXPECT_EQ(results[2], results[0]);
+}
+
 // ---------------------------------------------------------------- memory
 
 TEST_F(SdpSchur, ReportsMissingStorageAndAMissingResult)
