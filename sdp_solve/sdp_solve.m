@@ -202,7 +202,9 @@ function [x, Y, info] = sdp_solve (varargin)
 %   triangular solves of small orders 1.1 to 3.5 times as fast as two
 %   threads did, and the Schur complement's formation and factor run on
 %   all the caller's threads from order 400. The caller's count is set
-%   again when sdp_solve returns or fails.
+%   again when sdp_solve returns or fails. sdp_schur shares its rows among
+%   threads of its own, as many as sdp_schur('threads') gives (the
+%   processors online unless set), with the same bits on any number.
 %
 %   Example:
 %      [x, Y, info] = sdp_solve(sdplib_file('truss1'), struct('verbose', false));
