@@ -3,13 +3,20 @@ function Xi = block_inverse (P, X, R, C, which)
 % factors R, and of a group of small blocks member by member; with which
 % 'step', only those that step_length asks for (groups, and blocks of
 % order lanczos_order or more), the others left empty
-  Xi.b = cell (1, numel (X.b));
-  for k = 1:numel (X.b)
-    if (~isempty (P.blk(k).members))
-      Xi.b{k} = group_inverse (X.b{k}, P.blk(k).pages);
-    elseif (nargin < 5 || size (X.b{k}, 1) >= C.lanczos_order)
-      Xi.b{k} = chol2inv (R{k});
-    end
+  % which blocks take which, found for all at once: a test made for each
+  % block costs more than a small block's inverse
+  nb = numel (X.b);
+  Xi.b = cell (1, nb);
+  grouped = ~cellfun ('isempty', reshape ({P.blk.members}, 1, []));
+  wanted = ~grouped;
+  if (nargin >= 5)
+    wanted = wanted & cellfun ('size', reshape (X.b, 1, []), 1) >= C.lanczos_order;
+  end
+  for k = find (wanted)
+    Xi.b{k} = chol2inv (R{k});
+  end
+  for k = find (grouped)
+    Xi.b{k} = group_inverse (X.b{k}, P.blk(k).pages);
   end
   Xi.d = 1 ./ X.d;
 end
