@@ -113,12 +113,11 @@ function [x, Y, info] = sdp_solve (varargin)
 %                brisset and the Schur complement with brisset's rows,
 %                the three modules only; or 'octave' to do the same
 %                steps with Octave (or MATLAB) expressions. With the
-%                modules, a
-%                nearly full F{i} (more than an eighth of its entries) in
-%                a block of order 100 or more has its traces and its row
-%                of the Schur complement formed by dense products, which
-%                an optimised BLAS makes faster than brisset's fixed
-%                order of sums
+%                modules, a nearly full F{i} (more than an eighth of its
+%                entries) in a block of order 100 or more has its traces
+%                and its row of the Schur complement formed by dense
+%                products, which an optimised BLAS makes faster than
+%                brisset's fixed order of sums
 %
 %   [x, Y, info] = sdp_solve(file) and sdp_solve(file, opts) read the
 %   problem from a file in SDPA sparse format (see read_sdpa).
