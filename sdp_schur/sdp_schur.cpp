@@ -344,14 +344,22 @@ static void fetch_storage(SchurWork *w, const mxArray *const in[],
     }
 }
 
+/* The most positions the elements can store between them, which slot
+   arrays are sized by: at most entries and m*m (W holds m*m doubles, so
+   m*m fits). */
+static size_t most_positions(const SchurWork *w)
+{
+    return w->entries < w->m * w->m ? w->entries : w->m * w->m;
+}
+
 /* The work storage, for elements that store entries. W holds m*m
    doubles, so the counts of width*m doubles fit, and the counts of at
    most entries were tested as they were taken. */
 static void take_schur_work(SchurWork *w)
 {
     const size_t m = w->m, k = w->k, n = w->width * m;
-    /* the positions, at most entries and m*m, are counted when listed */
-    const size_t most = w->entries < m * m ? w->entries : m * m;
+    /* the positions are counted when listed */
+    const size_t most = most_positions(w);
     w->first = (size_t *)mxMalloc(k * sizeof(size_t));
     w->need = (size_t *)mxMalloc(k * sizeof(size_t));
     w->col_start = (size_t *)mxMalloc((m + 1) * sizeof(size_t));
@@ -433,7 +441,7 @@ struct ThreadWork {
 static size_t threads_for(const SchurWork *w, size_t cols)
 {
     const double m = (double)w->m, width = (double)w->width;
-    const double most = w->entries < w->m * w->m ? (double)w->entries : m * m;
+    const double most = (double)most_positions(w);
     const double each = m * sizeof(size_t) + (2.0 * width * m + most) * sizeof(double);
     double count = (double)threads_now();
     const double limits[] = {(double)cols,
@@ -452,8 +460,7 @@ static size_t threads_for(const SchurWork *w, size_t cols)
 static void take_thread_work(ThreadWork *t, const SchurWork *w, size_t cols,
                              bool by_blocks)
 {
-    const size_t m = w->m, n = w->width * m;
-    const size_t most = w->entries < m * m ? w->entries : m * m;
+    const size_t m = w->m, n = w->width * m, most = most_positions(w);
     t->count = threads_for(w, cols);
     t->rows = (RowThread *)mxMalloc(t->count * sizeof(RowThread));
     if (!t->rows)

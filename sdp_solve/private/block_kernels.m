@@ -50,8 +50,7 @@ function K = block_kernels (blk, kind, C)
   if (~isempty (blk.members))
     Fstack = block_stack (blk);
     if (strcmp (kind, 'cheapest'))
-      [lin, owner, v] = find (Fstack);
-      K.sum = stacked_sum (stacked (lin, owner, v, m, k), false);
+      K.sum = stacked_sum (stacked (stack_entries (Fstack, m), m, k), false);
     elseif (modules)
       nz = sum_entries (entries_of (F), m);
       K.sum = @(x) kovalin (x, F, nz);
@@ -102,15 +101,16 @@ function K = block_kernels (blk, kind, C)
     if (nz > C.nearly_full * m * m)
       nz = -1;
     end
-    K.sum = @(x) kovalin (x, F, nz);
     if (strcmp (kind, 'cheapest'))
       % the sum, and the traces with the identity, as products with the
       % F{i}'s entries stacked at the positions they store: each a sum
       % over the same entries in the same order from +0.0, so the bits of
       % kovalin's and brisset's, but with no call that takes every F{i}
       % from the host (at theta3's 1106 elements, 0.04 ms against 1.1)
-      S = stacked (T.r + (T.c - 1) * m, T.owner, T.v, m, k);
+      S = stacked (T, m, k);
       K.sum = stacked_sum (S, nz < 0);
+    else
+      K.sum = @(x) kovalin (x, F, nz);
     end
     % a nearly full F{i} of a large block (gpp's all-ones matrix) makes
     % brisset form a sum of m terms for each of its m*m entries, in its
@@ -165,13 +165,8 @@ function K = block_kernels (blk, kind, C)
         % of the element first in it
         [~, order] = sort (-T.counts(:).');
         K.order = order;
-        if (isequal (order, 1:k))
-          K.schur = @(Y, W, varargin) sdp_schur (F, W, Y);
-        else
-          Fo = F(order);
-          K.schur = @(Y, W, varargin) in_order (sdp_schur (Fo, W, Y), order);
-          F = Fo;
-        end
+        F = F(order);
+        K.schur = @(Y, W, varargin) in_order (sdp_schur (F, W, Y), order);
         K.panel = @(Y, W, first, last) sdp_schur (F, W, Y, [first last]);
         K.panel_width = max (1, floor (C.panel_bytes / (8 * k)));
       case 'dense'
@@ -194,9 +189,13 @@ function K = block_kernels (blk, kind, C)
 end
 
 function M = in_order (Mo, order)
-  % M with M(order, order) = Mo
-  M = zeros (size (Mo));
-  M(order, order) = Mo;
+  % M with M(order, order) = Mo, Mo itself where order is 1:k
+  if (issorted (order))
+    M = Mo;
+  else
+    M = zeros (size (Mo));
+    M(order, order) = Mo;
+  end
 end
 
 function M = schur_kron (Fstack, Y, W)
@@ -240,12 +239,12 @@ function T = stack_entries (Fstack, m)
   T.starts = cumsum ([1; T.counts(1:end-1)]);
 end
 
-function S = stacked (lin, owner, v, m, k)
-  % the entries v of F{owner} at the linear positions lin of a block of
-  % order m, as the columns of S.F, whose rows are the distinct positions
-  % S.pos, ascending, at rows S.r and columns S.c
-  [S.pos, ~, at] = unique (lin);
-  S.F = sparse (at, owner, v, numel (S.pos), k);
+function S = stacked (T, m, k)
+  % the entries T (entries_of) of the k F{i} of a block of order m, as the
+  % columns of S.F, whose rows are the distinct positions S.pos they store,
+  % ascending, at rows S.r and columns S.c
+  [S.pos, ~, at] = unique (T.r + (T.c - 1) * m);
+  S.F = sparse (at, T.owner, T.v, numel (S.pos), k);
   [S.r, S.c] = ind2sub ([m, m], S.pos);
   S.m = m;
 end
