@@ -443,7 +443,7 @@ function [x, Y, info] = sdp_solve (varargin)
     Yi = block_inverse (P, Y, RY, C, 'step');
 
     % predictor: the affine-scaling direction
-    [~, dZ, dY] = direction (S, [], false);
+    [dxa, dZ, dY] = direction (S, [], false);
     ap = min (1, step_length (P, Z, RZ, W, dZ, C));
     ad = min (1, step_length (P, Y, RY, Yi, dY, C));
     mu_aff = (ZY + ad * block_inner (Z, dY) + ap * block_inner (dZ, Y) + ...
@@ -452,8 +452,12 @@ function [x, Y, info] = sdp_solve (varargin)
 
     % corrector: centring and the second-order term
     smu = sigma * mu;
-    Rc = block_map (@(e, dz, dy) smu * e - times_dense (dz, dy, C), ...
-                    @(e, dz, dy) smu * e - dz .* dy, eyes, dZ, dY);
+    if (nu ~= 0)
+      % dZ holds nu*P0 as well
+      dxa = [];
+    end
+    Rc = block_map (@(e, g) smu * e - g, @(e, g) smu * e - g, eyes, ...
+                    sum_times (P, K, dxa, dZ, dY, C));
     if (can_root && ~rooted)
       [dx, dZ, dY, short] = direction (S, Rc, true);
       if (short > max (S.mend_tol, C.root_share * norm (S.d)))

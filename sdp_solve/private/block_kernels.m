@@ -120,10 +120,35 @@ function K = block_kernels (blk, kind, C)
     if (m >= C.dense_order)
       dense = T.counts.' > C.nearly_full * m * m;
     end
+    % with the cheapest kind, where every one of them is of rank one,
+    % u*u'/d (gpp's all-ones matrix), their traces come from products with
+    % u, of order m^2 instead of m^3, and so does a sum of the F{i} times
+    % a dense matrix (K.times); with any other among them, A*G is formed
+    % for that one anyway, and all keep it (qap10). Their rows of M take
+    % F{i}*Y as u*(u'*Y)/d, and W times that by a dense product still:
+    % from u alone, M(i,i) = (u'*W*u)*(u'*Y*u)/d^2 comes out as small as
+    % it is near gpp's optimum, where Y*u tends to 0 and x(i) grows
+    % without bound, and the solve then takes dx(i) so large that the
+    % rounding of dx(i)*(u'*Y) spoils the direction (two gpp problems of
+    % eleven ended short of tol so; the rounding of the dense product
+    % keeps M(i,i) from vanishing)
+    one = struct ('is', false (1, k), 'U', zeros (m, 0), 'd', zeros (1, 0));
+    if (strcmp (kind, 'cheapest') && any (dense))
+      one = rank_one_dense (F, dense);
+      if (~all (one.is(dense)))
+        one = struct ('is', false (1, k), 'U', zeros (m, 0), 'd', zeros (1, 0));
+      end
+    end
     if (any (dense))
       Fstack = block_stack (blk, T);
       K.traces = @(A, G) traces_mixed (brisset (pick (A, I), E, G, F(~dense)) / 2, ...
-                                       Fstack(:, dense), times_ (A, G), dense);
+                                       Fstack(:, dense & ~one.is), A, G, dense, one);
+      if (any (one.is))
+        rest = ~one.is;
+        Sr = stacked (entries_among (T, rest), m, sum (rest));
+        K.times = @(x, D) times_dense (sparse (Sr.r, Sr.c, Sr.F * x(rest), m, m), D, C) + ...
+                          (one.U .* (x(one.is).' ./ one.d)) * (one.U.' * D);
+      end
     else
       Fstack = [];
       K.traces = @(A, G) brisset (pick (A, I), E, G, F) / 2;
@@ -140,7 +165,7 @@ function K = block_kernels (blk, kind, C)
     K.work = cost.(K.method);
     switch (K.method)
       case 'rows'
-        K.schur = @(Y, W, varargin) schur_modules (F, Y, W, dense, Fstack);
+        K.schur = @(Y, W, varargin) schur_modules (F, Y, W, dense, Fstack, one);
       case {'entries', 'rank'}
         others = true (1, k);
         others(Ent.idx) = false;
@@ -149,7 +174,7 @@ function K = block_kernels (blk, kind, C)
           Fstack = block_stack (blk, T);
         end
         rows_ = struct ('F', {F}, 'others', others, 'way', Ent.way, 'rows_of', {Ent.rows_of}, ...
-                        'Fstack', Fstack);
+                        'Fstack', Fstack, 'one', one);
         if (strcmp (K.method, 'entries'))
           K.schur = @(Y, W, varargin) schur_entries (Ent, rows_, Y, W);
         else
@@ -296,20 +321,72 @@ function G = times_ (A, G)
   end
 end
 
-function r = traces_mixed (r_sparse, Fdense, G, dense)
+function r = traces_mixed (r_sparse, Fdense, A, G, dense, one)
+  % the traces F{i}.(A*G) of the sparse F{i} (r_sparse), of the nearly
+  % full ones from A*G, and of those of rank one, u*u'/d, as
+  % (A*u)'*(G*u)/d
   r = zeros (numel (dense), 1);
   r(~dense) = r_sparse;
-  r(dense) = full (Fdense.' * G(:));
+  plain = dense & ~one.is;
+  if (any (plain))
+    AG = times_ (A, G);
+    r(plain) = full (Fdense.' * AG(:));
+  end
+  if (any (one.is))
+    r(one.is) = (sum (times_ (A, one.U) .* (G * one.U), 1) ./ one.d).';
+  end
 end
 
-function M = schur_modules (F, Y, W, dense, Fstack)
+function one = rank_one_dense (F, dense)
+  % the nearly full F{i} that are u*u'/d exactly, found as rank_one_terms
+  % finds them: F(r,s)*F(t,t) = F(r,t)*F(t,s) for all r and s, with t the
+  % place of the largest diagonal entry, u = F(:,t) and d = F(t,t)
+  one.is = false (size (dense));
+  one.U = zeros (size (F{1}, 1), 0);
+  one.d = zeros (1, 0);
+  for i = find (dense)
+    B = full (F{i});
+    [~, t] = max (abs (diag (B)));
+    if (B(t, t) ~= 0 && isequal (B * B(t, t), B(:, t) * B(t, :)))
+      one.is(i) = true;
+      one.U(:, end+1) = B(:, t);
+      one.d(end+1) = B(t, t);
+    end
+  end
+end
+
+function T = entries_among (T, keep)
+  % the entries T (entries_of) of the F{i} with keep(i), numbered among
+  % those
+  at = keep(T.owner);
+  place = cumsum (keep(:));
+  T.r = T.r(at);
+  T.c = T.c(at);
+  T.v = T.v(at);
+  T.owner = place(T.owner(at));
+  T.counts = T.counts(keep);
+end
+
+function G = dense_g (W, Y, F, i, one)
+  % W*F{i}*Y for a nearly full F{i}, with F{i}*Y = u*(u'*Y)/d where F{i}
+  % is of rank one
+  t = find (find (one.is) == i);
+  if (isempty (t))
+    G = W * (full (F{i}) * Y);
+  else
+    u = one.U(:, t);
+    G = W * (u * ((Y * u).' / one.d(t)));
+  end
+end
+
+function M = schur_modules (F, Y, W, dense, Fstack, one)
   % the rows of brisset, but for a nearly full F{i}: G = W*F{i}*Y and
   % M(i,j) = G(:).'*F{j}(:)
   k = numel (F);
   M = zeros (k);
   for i = 1:k
     if (dense(i))
-      G = W * (full (F{i}) * Y);
+      G = dense_g (W, Y, F, i, one);
       M(i, i:k) = G(:).' * Fstack(:, i:k);
     else
       M(i, i:k) = brisset (Y, F{i}, W, F(i:k)).' / 2;
@@ -423,7 +500,7 @@ function R = other_rows (rows_, Y, W)
     i = others(r);
     switch (way(i))
       case 'd'
-        G = W * (full (F{i}) * Y);
+        G = dense_g (W, Y, F, i, rows_.one);
         R(r, :) = G(:).' * Fstack;
       case 'g'
         I = rows_.rows_of{i};
@@ -549,6 +626,43 @@ end
 %!   assert (M, want, 1e-11 * norm (want, 1));
 %!   assert (isequal (M, M.'));
 %! end
+%!test
+%! % nearly full F{i} of rank one (all ones, and integers over 8) among
+%! % single entries and pairs, with and without a nearly full one that is
+%! % not: the traces and the Schur complement of the definitions, and the
+%! % sum of F{i} times a dense matrix by the vectors where every nearly
+%! % full F{i} is of rank one
+%! C = solver_constants ();
+%! C.sdp_schur = false;
+%! m = 110;
+%! F = cases_of (m, 'entries');
+%! u = mod ((1:m).', 5) - 2;
+%! R = reshape (sin (1:m*m), m, m);
+%! F = [F(1:end-1), {sparse(u * u.' / 8)}, F(end), F(2:5), {sparse(R + R.')}];
+%! A = reshape (cos (1:m*m), m, m);
+%! Y = A * A.' + m * eye (m);
+%! W = inv (Y + diag (1:m));
+%! W = (W + W.') / 2;
+%! for n = numel (F) - [0 1]
+%!   blk = struct ('idx', 1:m, 'cons', 1:n, 'F', {F(1:n)}, 'Fstack', [], 'members', [], 'pages', []);
+%!   K = block_kernels (blk, 'cheapest', C);
+%!   assert (K.method, 'entries');
+%!   want = zeros (n, 2);
+%!   for i = 1:n
+%!     want(i, :) = [trace(F{i} * W * Y), trace(F{i} * Y)];
+%!   end
+%!   assert ([K.traces(W, Y), K.traces([], Y)], want, 1e-12 * norm (want, 1));
+%!   want = schur_definition (F(1:n), W, Y);
+%!   assert (K.schur (Y, W), want, 1e-11 * norm (want, 1));
+%!   assert (isfield (K, 'times'), n < numel (F));
+%! end
+%! x = cos (1:n).';
+%! X = 0;
+%! for i = 1:n
+%!   X = X + x(i) * F{i};
+%! end
+%! assert (K.times (x, Y), X * Y, 1e-12 * norm (X, 1) * norm (Y, 1));
+
 %!test
 %! % sdp_schur's block: M against the definition, and its panels the same
 %! % bits as M's entries, in the order the solver fills them, the F{i} of

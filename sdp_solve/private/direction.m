@@ -29,8 +29,10 @@ function [dx, dZ, dY, short] = direction (S, Rc, mend)
   dZ = form_sum (S.P, S.K, dx);
   if (~isempty (S.Pnu))
     dZ = plus_p (dZ, S.Pnu);
+    dY = dual_step (S, Rc, dZ, []);
+  else
+    dY = dual_step (S, Rc, dZ, dx);
   end
-  dY = dual_step (S, Rc, dZ);
   short = 0;
   if (~mend)
     return;
@@ -49,11 +51,11 @@ function [dx, dZ, dY, short] = direction (S, Rc, mend)
     end
     w = -solve_schur (S.M, S.RM, r, C);
     Sw = form_sum (S.P, S.K, w);
+    SwY = sum_times (S.P, S.K, w, Sw, S.Y, C);
     [dZ2, dY2] = deal (dZ, dY);
     for k = 1:numel (dZ.b)
       dZ2.b{k} = dZ.b{k} + Sw.b{k};
-      dW = S.W.b{k} * times_dense (Sw.b{k}, S.Y.b{k}, C);
-      dY2.b{k} = dY.b{k} - sym_part (dW);
+      dY2.b{k} = dY.b{k} - sym_part (S.W.b{k} * SwY.b{k});
     end
     dZ2.d = dZ.d + Sw.d;
     dY2.d = dY.d - S.W.d .* Sw.d .* S.Y.d;
@@ -79,10 +81,12 @@ function dZ = plus_p (dZ, Pnu)
   dZ.d = dZ.d + Pnu.d;
 end
 
-function dY = dual_step (S, Rc, dZ)
-  % dY = inv(Z)*(Rc - dZ*Y) - Y, symmetrized
+function dY = dual_step (S, Rc, dZ, dx)
+  % dY = inv(Z)*(Rc - dZ*Y) - Y, symmetrized; dx, where dZ is its sum
+  % alone, lets sum_times form dZ*Y
+  dZY = sum_times (S.P, S.K, dx, dZ, S.Y, S.C);
   for k = 1:numel (dZ.b)
-    G = -times_dense (dZ.b{k}, S.Y.b{k}, S.C);
+    G = -dZY.b{k};
     if (~isempty (Rc))
       G = G + Rc.b{k};
     end
