@@ -10,7 +10,8 @@
 //    alone, stops at its last column or gives it a diagonal entry that is
 //    not positive and finite;
 //  - a factor and a solve that return have the loops' bits, R zeros below
-//    its diagonal, and all zeros where p is not 0;
+//    its diagonal, and all zeros where p is not 0; a solve with a factor
+//    given, the loops' bits with that factor's upper triangle;
 //  - a call that ends with a message leaves the factor kept before it
 //    (a factor: that one or none); at most one block is ever kept, none
 //    after a 'release'.
@@ -31,7 +32,6 @@ const std::vector<const char *> kMessages = {
     "Error: Expecting a command: 'factor', 'solve', 'release' or 'lapack'.\n",
     "Error: Input 1 is expected to be 'factor', 'solve', 'release' or 'lapack'\n",
     "Error: Expecting 2 or 3 input arguments.\n",
-    "Error: Expecting 2 input arguments.\n",
     "Error: Expecting 1 input argument.\n",
     "Error: Expecting at most two output arguments.\n",
     "Error: Expecting at most one output argument.\n",
@@ -39,11 +39,14 @@ const std::vector<const char *> kMessages = {
     "Error: Input 2 is expected to be a real, dense double matrix\n",
     "Error: Input 2 is expected to be square\n",
     "Error: Input 2 is expected to have %u rows, the order of the factor kept\n",
+    "Error: Input 3 is expected to be a real, dense double matrix\n",
+    "Error: Input 3 is expected to be square, of as many rows as input 2\n",
+    "Error: Input 3 is expected to have a positive, finite diagonal\n",
     kNoFactor, kMemory, kCorrupted};
 
 enum { FACTOR, SOLVE, RELEASE, LAPACK, NONE };
 const char *const kNames[] = {"factor", "solve", "release", "lapack"};
-const size_t kLeastIn[] = {2, 2, 1, 1}, kMostIn[] = {3, 2, 1, 1};
+const size_t kLeastIn[] = {2, 2, 1, 1}, kMostIn[] = {3, 3, 1, 1};
 const int kMostOut[] = {2, 1, 1, 1};
 
 using Doubles = std::vector<double>;
@@ -184,6 +187,45 @@ const mxArray *rhs(fuzz::Bytes &in)
     return standin::dense(rows, cols, b);
 }
 
+// A factor given to a solve: mostly upper triangular of B's rows with a
+// positive diagonal of small integers, any values below it (not read),
+// now and then a diagonal entry of any kind; else any values or array.
+const mxArray *given_factor(fuzz::Bytes &in, const mxArray *B)
+{
+    const size_t n = in.below(8) == 0 ? in.below(4) : mxGetM(B);
+    const size_t kind = in.below(8);
+    if (kind == 0 || n > 8)
+        return fuzz::array(in, n);
+    Doubles r(n * n);
+    for (size_t j = 0; j < n; j++)
+        for (size_t i = 0; i < n; i++)
+            r[i + j * n] = i == j   ? 1.0 + static_cast<double>(in.below(4))
+                           : i < j  ? static_cast<double>(in.below(9)) - 4.0
+                           : kind == 1 ? in.value() : 0.0;
+    if (n > 0 && in.below(4) == 0)
+        r[in.below(n) * (n + 1)] = in.value();
+    return standin::dense(n, in.below(8) == 0 ? n + 1 : n, r);
+}
+
+// The upper triangle of a factor given, zeros below, and whether it is a
+// factor: square, of B's rows, its diagonal positive and finite.
+bool factor_given(const mxArray *R, const mxArray *B, Kept *k)
+{
+    const size_t n = mxGetM(B);
+    if (!real_dense(R) || mxGetM(R) != n || mxGetN(R) != n)
+        return false;
+    const Doubles r = standin::values(R);
+    k->order = static_cast<int64_t>(n);
+    k->r.assign(n * n, 0.0);
+    for (size_t j = 0; j < n; j++) {
+        if (!(r[j + j * n] > 0.0 && finite(r[j + j * n])))
+            return false;
+        for (size_t i = 0; i <= j; i++)
+            k->r[i + j * n] = r[i + j * n];
+    }
+    return true;
+}
+
 // Call arguments that the module must take, faults aside.
 bool sound(int command, int nlhs, const std::vector<const mxArray *> &inputs)
 {
@@ -200,6 +242,10 @@ bool sound(int command, int nlhs, const std::vector<const mxArray *> &inputs)
                 return false;
         }
         return real_dense(inputs[1]) && mxGetM(inputs[1]) == mxGetN(inputs[1]);
+    }
+    if (command == SOLVE && inputs.size() == 3) {
+        Kept k;
+        return real_dense(inputs[1]) && factor_given(inputs[2], inputs[1], &k);
     }
     if (command == SOLVE)
         return model.order >= 0 && real_dense(inputs[1]) &&
@@ -235,9 +281,11 @@ void one_call(fuzz::Bytes &in, const standin::Module &module)
     std::vector<const mxArray *> inputs{command_text(in, &command)};
     const size_t nrhs = in.below(8) == 0 ? in.below(5)
                         : command == NONE ? 2
-                        : kLeastIn[command] + (command == FACTOR ? in.below(2) : 0);
+                        : kLeastIn[command] + (command <= SOLVE ? in.below(2) : 0);
     for (size_t k = 1; k < nrhs; k++) {
-        if (k == 2)
+        if (k == 2 && command == SOLVE && inputs.size() == 2)
+            inputs.push_back(given_factor(in, inputs[1]));
+        else if (k == 2)
             inputs.push_back(shift(in));
         else
             inputs.push_back(command == SOLVE ? rhs(in) : matrix(in));
@@ -313,10 +361,15 @@ void one_call(fuzz::Bytes &in, const standin::Module &module)
     case SOLVE: {
         const mxArray *X = c.out[0];
         const size_t cols = mxGetN(inputs[1]);
-        if (static_cast<int64_t>(mxGetM(X)) != model.order || mxGetN(X) != cols)
+        Kept with = model;
+        if (inputs.size() == 3)
+            factor_given(inputs[2], inputs[1], &with);
+        if (static_cast<int64_t>(mxGetM(X)) != with.order || mxGetN(X) != cols)
             fuzz::violated("X not of B's shape", "");
-        if (!same_bits(standin::values(X), solved(model, standin::values(inputs[1]), cols)))
+        if (!same_bits(standin::values(X), solved(with, standin::values(inputs[1]), cols)))
             fuzz::violated("X without the loops' bits", "");
+        if (inputs.size() == 3)
+            probe(module, false);   // the factor kept, untouched
         break;
     }
     case RELEASE:

@@ -7,6 +7,7 @@
  *   p = sdp_chol('factor', M, shift)  factors M + shift*I
  *   [p, R] = sdp_chol('factor', ...)  also returns the factor R
  *   X = sdp_chol('solve', B)          X = R\(R'\B) by the factor kept
+ *   X = sdp_chol('solve', B, R)       X = R\(R'\B) by the factor R given
  *   sdp_chol('release')               lets the storage go
  *   found = sdp_chol('lapack')        1 where the process holds LAPACK
  *
@@ -80,7 +81,7 @@ static int command_of(const mxArray *a);
 static const double *dense_matrix(const mxArray *a, int input, size_t *m,
                                   size_t *n);
 static double factor(const double *a, size_t n, double shift);
-static mxArray *solve(const mxArray *B);
+static mxArray *solve(const double *b, size_t m, size_t n, const double *r);
 
 enum { FACTOR, SOLVE, RELEASE, LAPACK };
 
@@ -90,14 +91,12 @@ void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[])
         mexErrMsgTxt("Error: Expecting a command: 'factor', 'solve', "
                      "'release' or 'lapack'.\n");
     const int command = command_of(prhs[0]);
-    const int most_in[] = {3, 2, 1, 1};
+    const int most_in[] = {3, 3, 1, 1};
     const int least_in[] = {2, 2, 1, 1};
     const int most_out[] = {2, 1, 0, 1};
     if (nrhs < least_in[command] || nrhs > most_in[command])
-        mexErrMsgTxt(command == FACTOR
+        mexErrMsgTxt(command == FACTOR || command == SOLVE
                          ? "Error: Expecting 2 or 3 input arguments.\n"
-                     : command == SOLVE
-                         ? "Error: Expecting 2 input arguments.\n"
                          : "Error: Expecting 1 input argument.\n");
     if (nlhs > (most_out[command] > 0 ? most_out[command] : 1))
         mexErrMsgTxt(most_out[command] == 2
@@ -150,11 +149,44 @@ void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[])
         }
         break;
     }
-    case SOLVE:
-        if (order < 0)
-            mexErrMsgTxt("Error: No factor is kept: factor a matrix first\n");
-        plhs[0] = solve(prhs[1]);
+    case SOLVE: {
+        size_t m, n;
+        if (nrhs == 2) {
+            if (order < 0)
+                mexErrMsgTxt("Error: No factor is kept: factor a matrix "
+                             "first\n");
+            const double *b = dense_matrix(prhs[1], 2, &m, &n);
+            if ((int64_t)m != order) {
+                char msg[96];
+                snprintf(msg, sizeof msg, "Error: Input 2 is expected to have "
+                         "%lld rows, the order of the factor kept\n",
+                         (long long)order);
+                mexErrMsgTxt(msg);
+            }
+            plhs[0] = solve(b, m, n, kept);
+            break;
+        }
+        /* a factor of the caller's, the one kept left as it is */
+        if (!trtrs)
+            mexErrMsgTxt("Error: The process holds no LAPACK with dpotrf "
+                         "and dtrtrs\n");
+        const double *b = dense_matrix(prhs[1], 2, &m, &n);
+        size_t rm, rn;
+        const double *r = dense_matrix(prhs[2], 3, &rm, &rn);
+        if (rm != m || rn != m)
+            mexErrMsgTxt("Error: Input 3 is expected to be square, of as many "
+                         "rows as input 2\n");
+        /* dtrtrs stops at a zero on the diagonal; a factor has none, nor
+           a value below zero or one that is not finite */
+        for (size_t j = 0; j < m; j++) {
+            const double d = r[j * m + j];
+            if (!(d > 0.0 && d - d == 0.0))
+                mexErrMsgTxt("Error: Input 3 is expected to have a positive, "
+                             "finite diagonal\n");
+        }
+        plhs[0] = solve(b, m, n, r);
         break;
+    }
     case RELEASE:
         release();
         break;
@@ -274,17 +306,10 @@ static double factor(const double *a, size_t n, double shift)
     return 0.0;
 }
 
-/* X = R\(R'\B), B a real dense double matrix of the factor's order. */
-static mxArray *solve(const mxArray *B)
+/* X = R\(R'\B) for the m-by-n B at b and the factor R of order m at r,
+   upper triangular with a positive diagonal, its leading dimension m. */
+static mxArray *solve(const double *b, size_t m, size_t n, const double *r)
 {
-    size_t m, n;
-    const double *b = dense_matrix(B, 2, &m, &n);
-    if ((int64_t)m != order) {
-        char msg[96];
-        snprintf(msg, sizeof msg, "Error: Input 2 is expected to have %lld "
-                 "rows, the order of the factor kept\n", (long long)order);
-        mexErrMsgTxt(msg);
-    }
     mxArray *X = mxCreateDoubleMatrix((mwSize)m, (mwSize)n, mxREAL);
     if (!X)
         mexErrMsgTxt("Error: Insufficient memory\n");
@@ -297,8 +322,8 @@ static mxArray *solve(const mxArray *B)
            reports a singular factor */
         const int64_t m64 = (int64_t)m, n64 = (int64_t)n;
         int64_t info = 0;
-        trtrs("U", "T", "N", &m64, &n64, kept, &m64, x, &m64, &info, 1, 1, 1);
-        trtrs("U", "N", "N", &m64, &n64, kept, &m64, x, &m64, &info, 1, 1, 1);
+        trtrs("U", "T", "N", &m64, &n64, r, &m64, x, &m64, &info, 1, 1, 1);
+        trtrs("U", "N", "N", &m64, &n64, r, &m64, x, &m64, &info, 1, 1, 1);
     }
     return X;
 }

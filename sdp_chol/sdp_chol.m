@@ -20,6 +20,11 @@
 %   bits of Octave's backslash with R' and R, without its estimate of the
 %   condition. It is an error where no factor is kept.
 %
+%   X = sdp_chol('solve', B, R) returns R\(R'\B) the same way with a
+%   factor R of the caller's: a real dense double square matrix of B's
+%   rows whose upper triangle is read, its diagonal positive and finite
+%   (chol's R). The factor kept, if any, is neither used nor changed.
+%
 %   sdp_chol('release') lets the storage go, as clearing sdp_chol does.
 %
 %   found = sdp_chol('lapack') is 1 where the process holds LAPACK's
@@ -122,6 +127,34 @@ end
 %!   sdp_chol ('release');
 %!   fail ("sdp_chol ('solve', [4; 9])", 'No factor is kept');
 %! end
+%!test
+%! % a factor of the caller's: backslash's bits, its lower triangle not
+%! % read, and the factor kept left as it was
+%! if (sdp_chol ('lapack'))
+%!   unwind_protect
+%!     sdp_chol ('factor', [4 0; 0 9]);
+%!     for n = [0, 1, 7, 120]
+%!       A = reshape (sin (1:n*(n+3)), n, n + 3);
+%!       R = chol (A * A.' + eye (n));
+%!       B = reshape (cos (1:3*n), n, 3);
+%!       Ru = matrix_type (R, 'upper');
+%!       L = R;
+%!       L(tril (true (n), -1)) = NaN;
+%!       assert (isequal (sdp_chol ('solve', B, L), Ru \ (Ru.' \ B)));
+%!     end
+%!     assert (sdp_chol ('solve', [4; 9]), [1; 1]);
+%!     fail ("sdp_chol ('solve', [1; 1], [1 0; 0 0])", 'positive, finite diagonal');
+%!     fail ("sdp_chol ('solve', [1; 1], [1 0; 0 -1])", 'positive, finite diagonal');
+%!     fail ("sdp_chol ('solve', [1; 1], [1 0; 0 NaN])", 'positive, finite diagonal');
+%!     fail ("sdp_chol ('solve', [1; 1], eye (3))", 'square, of as many rows as input 2');
+%!     fail ("sdp_chol ('solve', [1; 1], [1 0])", 'square, of as many rows as input 2');
+%!     fail ("sdp_chol ('solve', [1; 1], sparse (eye (2)))", 'Input 3 is expected to be a real, dense double matrix');
+%!     assert (sdp_chol ('solve', [4; 9]), [1; 1]);
+%!   unwind_protect_cleanup
+%!     sdp_chol ('release');
+%!   end_unwind_protect
+%!   assert (sdp_chol ('solve', [4; 9], [2 0; 0 3]), [1; 1]);
+%! end
 %!assert (any (sdp_chol ('lapack') == [0, 1]))
 %!error <Input 1 is expected to be 'factor', 'solve', 'release' or 'lapack'> sdp_chol ('Factor', 1)
 %!error <Input 1 is expected to be 'factor', 'solve', 'release' or 'lapack'> sdp_chol (1, 1)
@@ -129,7 +162,8 @@ end
 %!error <Input 1 is expected to be 'factor', 'solve', 'release' or 'lapack'> sdp_chol ('factorize', 1)
 %!error <Expecting a command> sdp_chol ()
 %!error <Expecting 2 or 3 input arguments> sdp_chol ('factor')
-%!error <Expecting 2 input arguments> sdp_chol ('solve')
+%!error <Expecting 2 or 3 input arguments> sdp_chol ('solve')
+%!error <Expecting 2 or 3 input arguments> sdp_chol ('solve', 1, 1, 1)
 %!error <Expecting 1 input argument> sdp_chol ('release', 1)
 %!error <Expecting at most two output arguments> [a, b, c] = sdp_chol ('factor', 1)
 %!error <Expecting at most one output argument> [a, b] = sdp_chol ('solve', 1)

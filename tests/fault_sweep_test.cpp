@@ -258,6 +258,10 @@ std::vector<KeptScenario> kept_scenarios()
         {"solve", {3},
          [] { return In{standin::text("solve"), standin::dense(3, 2, {1, 2, 3, 4, 5, 6})}; },
          1},
+        {"solve with a factor given, another kept", {2},
+         [] { return In{standin::text("solve"), standin::dense(3, 2, {1, 2, 3, 4, 5, 6}),
+                        standin::dense(3, 3, {2, 0, 0, 1, 3, 0, -1, 1, 4})}; },
+         1},
         {"release", {3}, [] { return In{standin::text("release")}; }, 0},
         {"lapack", {3}, [] { return In{standin::text("lapack")}; }, 1}};
 }

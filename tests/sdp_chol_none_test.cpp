@@ -113,6 +113,13 @@ TEST_F(SdpCholWithoutLapack, KeepsNothingToSolveWith)
 {
     EXPECT_TRUE(Failed(run({standin::text("solve"), standin::dense(2, 1)}),
                        "Error: No factor is kept: factor a matrix first\n"));
+    // nor solves with a factor given, before its arguments are read
+    standin::Call given = run({standin::text("solve"), standin::dense(2, 1, {4, 9}),
+                               standin::dense(2, 2, {2, 0, 0, 3})});
+    EXPECT_TRUE(Failed(given, "Error: The process holds no LAPACK with dpotrf and dtrtrs\n"));
+    EXPECT_EQ(given.creations(), 0);
+    EXPECT_TRUE(Failed(run({standin::text("solve"), eye(2), standin::dense(1, 2)}),
+                       "Error: The process holds no LAPACK with dpotrf and dtrtrs\n"));
     standin::Call c = run({standin::text("release")}, 0);
     EXPECT_TRUE(c.ok && c.out.empty() && c.leaked.empty());
 }

@@ -29,6 +29,11 @@ const char *kCommand =
 const char *kMatrix = "Error: Input 2 is expected to be a real, dense double matrix\n";
 const char *kShift =
     "Error: Input 3 is expected to be a finite, nonnegative double scalar\n";
+const char *kFactorMatrix = "Error: Input 3 is expected to be a real, dense double matrix\n";
+const char *kFactorShape =
+    "Error: Input 3 is expected to be square, of as many rows as input 2\n";
+const char *kFactorDiagonal =
+    "Error: Input 3 is expected to have a positive, finite diagonal\n";
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 const double kInf = std::numeric_limits<double>::infinity();
 
@@ -177,6 +182,7 @@ TEST_P(SdpCholRejects, WithItsMessageKeepingTheFactor)
 namespace {
 
 In two(mxArray *a, mxArray *b) { return {a, b}; }
+In given(mxArray *b, mxArray *r) { return {word("solve"), b, r}; }
 In with_shift(mxArray *shift) { return {word("factor"), standin::scalar(1), shift}; }
 // 2^31 rows and no columns: no storage, and above every order LAPACK takes
 mxArray *too_tall() { return standin::dense(size_t{1} << 31, 0); }
@@ -207,10 +213,10 @@ INSTANTIATE_TEST_SUITE_P(Table, SdpCholRejects, ::testing::Values(
                                             standin::scalar(0), standin::scalar(0)}; },
              "Error: Expecting 2 or 3 input arguments.\n"},
     Rejected{"SolveAlone", [] { return In{word("solve")}; },
-             "Error: Expecting 2 input arguments.\n"},
-    Rejected{"SolveOfThree", [] { return In{word("solve"), standin::scalar(1),
-                                            standin::scalar(1)}; },
-             "Error: Expecting 2 input arguments.\n"},
+             "Error: Expecting 2 or 3 input arguments.\n"},
+    Rejected{"SolveOfFour", [] { return In{word("solve"), standin::scalar(1),
+                                           standin::scalar(1), standin::scalar(1)}; },
+             "Error: Expecting 2 or 3 input arguments.\n"},
     Rejected{"ReleaseOfTwo", [] { return two(word("release"), standin::scalar(1)); },
              "Error: Expecting 1 input argument.\n"},
     Rejected{"LapackOfTwo", [] { return two(word("lapack"), standin::scalar(1)); },
@@ -269,7 +275,44 @@ INSTANTIATE_TEST_SUITE_P(Table, SdpCholRejects, ::testing::Values(
     Rejected{"SolveOtherRows", [] { return two(word("solve"), standin::dense(3, 1)); },
              "Error: Input 2 is expected to have 2 rows, the order of the factor kept\n"},
     Rejected{"SolveNoRows", [] { return two(word("solve"), standin::dense(0, 1)); },
-             "Error: Input 2 is expected to have 2 rows, the order of the factor kept\n"}));
+             "Error: Input 2 is expected to have 2 rows, the order of the factor kept\n"},
+    // with a factor given: B first, then R, whose diagonal must be a
+    // factor's; the order of the factor kept does not matter
+    Rejected{"GivenBSparse", [] { return given(eye_sparse(2), eye(2)); }, kMatrix},
+    Rejected{"GivenBSparseAndR", [] { return given(eye_sparse(2), eye_sparse(2)); }, kMatrix},
+    Rejected{"GivenRSparse", [] { return given(standin::dense(2, 1), eye_sparse(2)); },
+             kFactorMatrix},
+    Rejected{"GivenRComplex", [] {
+                 return given(standin::dense(2, 1), standin::complex_dense(2, 2)); },
+             kFactorMatrix},
+    Rejected{"GivenRSingle", [] {
+                 return given(standin::dense(2, 1), standin::numeric(Class::Single, 2, 2, 1)); },
+             kFactorMatrix},
+    Rejected{"GivenRInACell", [] { return given(standin::dense(2, 1), cells({eye(2)})); },
+             kFactorMatrix},
+    Rejected{"GivenRNotSquare", [] { return given(standin::dense(2, 1), standin::dense(2, 3)); },
+             kFactorShape},
+    Rejected{"GivenROtherOrder", [] { return given(standin::dense(3, 1), eye(2)); },
+             kFactorShape},
+    Rejected{"GivenRForNoRows", [] { return given(standin::dense(0, 1), eye(1)); },
+             kFactorShape},
+    Rejected{"GivenBTooLarge", [] { return given(too_tall(), eye(1)); },
+             "Error: Input 2 is too large for LAPACK\n"},
+    Rejected{"GivenRZeroOnDiagonal", [] {
+                 return given(standin::dense(2, 1), standin::dense(2, 2, {1, 0, 0, 0})); },
+             kFactorDiagonal},
+    Rejected{"GivenRNegativeOnDiagonal", [] {
+                 return given(standin::dense(2, 1), standin::dense(2, 2, {-1, 0, 0, 1})); },
+             kFactorDiagonal},
+    Rejected{"GivenRMinusZeroOnDiagonal", [] {
+                 return given(standin::dense(2, 1), standin::dense(2, 2, {1, 0, 0, -0.0})); },
+             kFactorDiagonal},
+    Rejected{"GivenRNaNOnDiagonal", [] {
+                 return given(standin::dense(2, 1), standin::dense(2, 2, {1, 0, 0, kNaN})); },
+             kFactorDiagonal},
+    Rejected{"GivenRInfinityOnDiagonal", [] {
+                 return given(standin::dense(2, 1), standin::dense(2, 2, {kInf, 0, 0, 1})); },
+             kFactorDiagonal}));
 
 // ---------------------------------------------------------------- factor
 
@@ -430,6 +473,56 @@ TEST_F(SdpChol, SolvesEmptyRightHandSidesAndOrderZero)
                        "Error: Input 2 is expected to have 0 rows, the order of the "
                        "factor kept\n"));
     EXPECT_TRUE(standin::lapack::calls().size() == 1);   // the first factor's
+}
+
+// R\(R'\B) with a factor given, by the same two calls with its order as
+// the leading dimension, and its upper triangle alone read: the
+// transcription's bits, with a factor kept of another order or none, which
+// stays as it was; B and R are left as they were.
+TEST_F(SdpChol, SolvesWithAFactorGiven)
+{
+    for (int kept : {0, 1})
+        for (size_t n : {0, 1, 5}) {
+            SCOPED_TRACE("order " + std::to_string(n) + (kept ? ", a factor kept" : ""));
+            if (kept) {
+                ASSERT_EQ(factor({standin::dense(2, 2, {4, 0, 0, 9})}), 0);
+            }
+            Doubles r = factor_of(n, spd(n));
+            const Doubles upper = r;
+            for (size_t j = 0; j < n; j++)
+                for (size_t i = j + 1; i < n; i++)
+                    r[i + j * n] = i == j + 1 ? kNaN : 1e300;
+            Doubles b(n * 2);
+            for (size_t k = 0; k < b.size(); k++)
+                b[k] = std::sin(static_cast<double>(k) * 0.7) * 1e2;
+            const mxArray *B = standin::dense(n, 2, b);
+            const mxArray *R = standin::dense(n, n, r);
+            standin::lapack::forget();
+            Call c = run({word("solve"), B, R});
+            ASSERT_TRUE(Returned(c));
+            ASSERT_TRUE(is_double_matrix(c.out[0], n, 2));
+            EXPECT_EQ(bits_of(c.out[0]), bits_of(solved(n, upper, b)));
+            EXPECT_EQ(bits_of(B), bits_of(b));
+            EXPECT_EQ(bits_of(R), bits_of(r));
+            const std::vector<Routine> calls = standin::lapack::calls();
+            ASSERT_EQ(calls.size(), n ? 2u : 0u);
+            for (size_t k = 0; k < calls.size(); k++) {
+                EXPECT_EQ(calls[k].name, "dtrtrs");
+                EXPECT_EQ(calls[k].chars, k == 0 ? "UTN" : "UNN");
+                EXPECT_EQ(calls[k].n, static_cast<int64_t>(n));
+                EXPECT_EQ(calls[k].nrhs, 2);
+                EXPECT_EQ(calls[k].lda, static_cast<int64_t>(n));
+            }
+            EXPECT_TRUE(standin::persistent().size() == static_cast<size_t>(kept));
+            Call after = solve(standin::dense(2, 1, {8, 18}));
+            if (kept) {
+                ASSERT_TRUE(Returned(after));
+                EXPECT_EQ(standin::values(after.out[0]), (Doubles{2, 2}));
+            } else {
+                EXPECT_TRUE(Failed(after, kNoFactor));
+            }
+            run({word("release")}, 0);
+        }
 }
 
 TEST_F(SdpChol, SolveWithoutAFactorIsRefused)

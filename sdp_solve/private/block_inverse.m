@@ -2,7 +2,8 @@ function Xi = block_inverse (P, X, R, C, which)
 % the inverses of a block-diagonal matrix's blocks, from their Cholesky
 % factors R, and of a group of small blocks member by member; with which
 % 'step', only those that step_length asks for (groups, and blocks of
-% order lanczos_order or more), the others left empty
+% order lanczos_order or more where sdp_chol cannot solve with their
+% factors), the others left empty
   % which blocks take which, found for all at once: a test made for each
   % block costs more than a small block's inverse
   nb = numel (X.b);
@@ -10,7 +11,8 @@ function Xi = block_inverse (P, X, R, C, which)
   grouped = ~cellfun ('isempty', reshape ({P.blk.members}, 1, []));
   wanted = ~grouped;
   if (nargin >= 5)
-    wanted = wanted & cellfun ('size', reshape (X.b, 1, []), 1) >= C.lanczos_order;
+    wanted = wanted & cellfun ('size', reshape (X.b, 1, []), 1) >= C.lanczos_order & ...
+             ~C.sdp_chol;
   end
   for k = find (wanted)
     Xi.b{k} = chol2inv (R{k});

@@ -3,7 +3,8 @@ function a = step_length (P, X, R, Xinv, D, C, exact)
 % when D is positive semidefinite); R holds the blocks' Cholesky factors
 % and Xinv the inverses that block_inverse gives for 'step'. Blocks of
 % order lanczos_order or more have the smallest eigenvalue of inv(X)*D
-% from Lanczos' method, the members of a group of order 2 or 3 from the
+% from Lanczos' method (by Xinv, or by solves with R where Xinv is
+% empty), the members of a group of order 2 or 3 from the
 % roots of their characteristic polynomials, a group of order
 % group_eig_order at most with larger members (or exact) from one
 % eigen-decomposition of the whole group, and the rest from a full
@@ -43,7 +44,7 @@ function a = step_length (P, X, R, Xinv, D, C, exact)
     elseif (~isempty (P.blk(k).members))
       lmin = group_min (P.blk(k).pages, X.b{k}, Xinv.b{k}, D.b{k}, exact);
     else
-      lmin = lanczos_min (X.b{k}, Xinv.b{k}, D.b{k}, C);
+      lmin = lanczos_min (X.b{k}, Xinv.b{k}, D.b{k}, C, R{k});
     end
     if (lmin < 0)
       a = min (a, -1 / lmin);
