@@ -1,11 +1,7 @@
 function X = block_hold (P, X)
 % each block of X held as the solver holds it: a group of small blocks as
 % a sparse matrix, any other block full
-  for k = 1:numel (X.b)
-    if (isempty (P.blk(k).members))
-      X.b{k} = full (X.b{k});
-    else
-      X.b{k} = sparse (X.b{k});
-    end
-  end
+  grouped = ~cellfun ('isempty', reshape ({P.blk.members}, size (X.b)));
+  X.b(~grouped) = cellfun (@full, X.b(~grouped), 'UniformOutput', false);
+  X.b(grouped) = cellfun (@sparse, X.b(grouped), 'UniformOutput', false);
 end

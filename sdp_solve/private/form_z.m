@@ -3,11 +3,9 @@ function Z = form_z (P, K, x, nu, P0)
 % held as the solver holds it (block_hold) and exactly symmetric; with
 % nu = 0 the blocks' last term is left out, which changes no bit
   Z = form_sum (P, K, x);
-  for k = 1:numel (Z.b)
-    Z.b{k} = Z.b{k} - P.blk(k).F0;
-    if (nu ~= 0)
-      Z.b{k} = Z.b{k} - nu * P0.b{k};
-    end
+  Z.b = cellfun (@minus, Z.b, reshape ({P.blk.F0}, size (Z.b)), 'UniformOutput', false);
+  if (nu ~= 0)
+    Z.b = cellfun (@(z, p) z - nu * p, Z.b, reshape (P0.b, size (Z.b)), 'UniformOutput', false);
   end
   Z = block_hold (P, Z);
   Z.b = cellfun (@sym_part, Z.b, 'UniformOutput', false);
