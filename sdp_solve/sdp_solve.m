@@ -452,7 +452,7 @@ function [x, Y, info] = sdp_solve (varargin)
 
     % corrector: centring and the second-order term
     smu = sigma * mu;
-    if (nu ~= 0)
+    if (~isempty (S.Pnu))
       % dZ holds nu*P0 as well
       dxa = [];
     end

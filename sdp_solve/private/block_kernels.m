@@ -134,9 +134,9 @@ function K = block_kernels (blk, kind, C)
     % keeps M(i,i) from vanishing)
     one = struct ('is', false (1, k), 'U', zeros (m, 0), 'd', zeros (1, 0));
     if (strcmp (kind, 'cheapest') && any (dense))
-      one = rank_one_dense (F, dense);
-      if (~all (one.is(dense)))
-        one = struct ('is', false (1, k), 'U', zeros (m, 0), 'd', zeros (1, 0));
+      found = rank_one_dense (F, dense, one);
+      if (all (found.is(dense)))
+        one = found;
       end
     end
     if (any (dense))
@@ -145,8 +145,8 @@ function K = block_kernels (blk, kind, C)
                                        Fstack(:, dense & ~one.is), A, G, dense, one);
       if (any (one.is))
         rest = ~one.is;
-        Sr = stacked (entries_among (T, rest), m, sum (rest));
-        K.times = @(x, D) times_dense (sparse (Sr.r, Sr.c, Sr.F * x(rest), m, m), D, C) + ...
+        rest_sum = stacked_sum (stacked (entries_among (T, rest), m, sum (rest)), false);
+        K.times = @(x, D) times_dense (rest_sum (x(rest)), D, C) + ...
                           (one.U .* (x(one.is).' ./ one.d)) * (one.U.' * D);
       end
     else
@@ -337,20 +337,15 @@ function r = traces_mixed (r_sparse, Fdense, A, G, dense, one)
   end
 end
 
-function one = rank_one_dense (F, dense)
-  % the nearly full F{i} that are u*u'/d exactly, found as rank_one_terms
-  % finds them: F(r,s)*F(t,t) = F(r,t)*F(t,s) for all r and s, with t the
-  % place of the largest diagonal entry, u = F(:,t) and d = F(t,t)
-  one.is = false (size (dense));
-  one.U = zeros (size (F{1}, 1), 0);
-  one.d = zeros (1, 0);
+function one = rank_one_dense (F, dense, one)
+  % the nearly full F{i} that are u*u'/d exactly (rank_one), added to one,
+  % which holds none
   for i = find (dense)
-    B = full (F{i});
-    [~, t] = max (abs (diag (B)));
-    if (B(t, t) ~= 0 && isequal (B * B(t, t), B(:, t) * B(t, :)))
+    [u, d] = rank_one (full (F{i}));
+    if (~isempty (u))
       one.is(i) = true;
-      one.U(:, end+1) = B(:, t);
-      one.d(end+1) = B(t, t);
+      one.U(:, end+1) = u;
+      one.d(end+1) = d;
     end
   end
 end

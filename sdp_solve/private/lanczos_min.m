@@ -22,13 +22,16 @@ function lmin = lanczos_min (X, Xinv, D, C, R)
   q = q / s;
   Xq = Xq / s;
   lmin = -Inf;
+  if (isempty (Xinv))
+    R = full (R);
+  end
   for k = 1:steps
     Q(:, k) = q;
     XQ(:, k) = Xq;
     Dq = D * q;
     T(k, k) = q.' * Dq;
     if (isempty (Xinv))
-      w = sdp_chol ('solve', Dq, full (R));
+      w = sdp_chol ('solve', Dq, R);
     else
       w = Xinv * Dq;
     end

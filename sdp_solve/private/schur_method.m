@@ -129,18 +129,17 @@ function R = rank_one_terms (F, E, T, rows_of)
   p(E.idx) = E.p;
   q(E.idx) = E.q;
   h(E.idx) = E.h;
-  % the others, each tried alone: its rows, the column of its largest
-  % diagonal entry and that entry's inverse
+  % the others, each tried alone (rank_one): its rows, the column of its
+  % largest diagonal entry and that entry's inverse
   [rows_, column, scale] = deal (cell (k, 1));
   ok = in_e;
   for i = find (~in_e & T.counts > 0 & cellfun (@numel, rows_of(:)) <= 8).'
     r = rows_of{i};
-    B = full (F{i}(r, r));
-    [~, t] = max (abs (diag (B)));
-    if (B(t, t) == 0 || ~isequal (B * B(t, t), B(:, t) * B(t, :)))
+    [u, d] = rank_one (full (F{i}(r, r)));
+    if (isempty (u))
       continue;
     end
-    [rows_{i}, column{i}, scale{i}] = deal (r, B(:, t), 1 / B(t, t));
+    [rows_{i}, column{i}, scale{i}] = deal (r, u, 1 / d);
     ok(i) = true;
   end
   terms = ok + (in_e & ~single);
