@@ -200,10 +200,14 @@ function [x, Y, info] = sdp_solve (varargin)
 %   below order 400 runs on one thread, which takes eig, chol and the
 %   triangular solves of small orders 1.1 to 3.5 times as fast as two
 %   threads did, and the Schur complement's formation and factor run on
-%   all the caller's threads from order 400. The caller's count is set
-%   again when sdp_solve returns or fails. sdp_schur shares its rows among
-%   threads of its own, as many as sdp_schur('threads') gives (the
-%   processors online unless set), with the same bits on any number.
+%   all the caller's threads from order 400; from order 600 where no block
+%   forms its part of it by dense products, as M is then formed without
+%   the BLAS (the BLAS's threads, left spinning after a factor, slowed
+%   sdp_schur's rows of truss8, of order 496, by a quarter). The caller's
+%   count is set again when sdp_solve returns or fails. sdp_schur shares
+%   its rows among threads of its own, as many as sdp_schur('threads')
+%   gives (the processors online unless set), with the same bits on any
+%   number.
 %
 %   Example:
 %      [x, Y, info] = sdp_solve(sdplib_file('truss1'), struct('verbose', false));
@@ -220,7 +224,8 @@ function [x, Y, info] = sdp_solve (varargin)
   P = split_problem (F, F0, find_blocks (F, F0, sizes, T), C.group_order, T);
   nb = numel (P.blk);
   warm_allocator (max ([n, cellfun(@numel, {P.blk.idx})]), C);
-  threads = thread_plan (P, C);
+  K = kernels_of (P, opts.kernels, C);
+  threads = thread_plan (P, K, C);
   if (threads.caller > 0)
     restore_threads = onCleanup (@() blas_threads (threads.caller));
     blas_threads (threads.blocks);
@@ -228,7 +233,6 @@ function [x, Y, info] = sdp_solve (varargin)
   if (C.sdp_chol)
     release_factor = onCleanup (@() sdp_chol ('release'));
   end
-  K = kernels_of (P, opts.kernels, C);
   F0b.b = {P.blk.F0};
   F0b.d = P.diag.f0;
   say = opts.verbose;

@@ -95,6 +95,12 @@ function C = solver_constants ()
   % factorization's arithmetic at theta's orders
   C.sdp_chol = exist ('sdp_chol') == 3 && sdp_chol ('lapack') == 1;
   C.thread_order = 400;
+  % where M is formed without the BLAS and the blocks take one thread,
+  % the order from which M's factor takes the caller's threads: truss8
+  % (order 496, sdp_schur's rows on two threads) took about a tenth less
+  % with its factor on one thread, sdp_schur's rows a quarter less, and
+  % qap9's factor (order 748) took longer on one
+  C.factor_order = 600;
   % the order from which a block's step lengths come from Lanczos' method
   % rather than a full eigen-decomposition
   C.lanczos_order = 150;
