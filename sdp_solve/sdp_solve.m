@@ -233,7 +233,7 @@ function [x, Y, info] = sdp_solve (varargin)
   if (C.sdp_chol)
     release_factor = onCleanup (@() sdp_chol ('release'));
   end
-  F0b.b = {P.blk.F0};
+  F0b.b = reshape ({P.blk.F0}, 1, nb);
   F0b.d = P.diag.f0;
   say = opts.verbose;
 
@@ -804,6 +804,24 @@ end
 %! end
 %! assert (min (eig ((S + S.') / 2)) >= -1e-8 * abs (pobj));
 
+%!test
+%! % problems without a block above order one: a linear program given as
+%! % diagonal matrices, minimize x1 + 2*x2 subject to x1 + x2 >= 1 and
+%! % x >= 0, whose optimum is x = [1; 0], with each kind of kernels and
+%! % the iteration table; and one of order one
+%! F = {sparse(diag ([1 1 0])), sparse(diag ([1 0 1]))};
+%! F0 = sparse (1, 1, 1, 3, 3);
+%! for kind = {'cheapest', 'modules', 'octave'}
+%!   [text, x, Y, info] = evalc ("sdp_solve (F, F0, [1; 2], struct ('kernels', kind{1}))");
+%!   assert (info.status, 'solved');
+%!   assert (info.blocks, -3);
+%!   assert (x, [1; 0], 1e-7);
+%!   assert (full (diag (Y)), [1; 0; 1], 1e-7);
+%!   assert (! isempty (strfind (text, 'sdp_solve: solved')));
+%! end
+%! [x, Y, info] = sdp_solve ({sparse(2)}, sparse (3), 4, struct ('verbose', false));
+%! assert (info.status, 'solved');
+%! assert ([x, full(Y)], [1.5, 2], 1e-7);
 %!test
 %! % a small problem written out: minimize x subject to [x 1; 1 x] >= 0,
 %! % whose optimum is x = 1, Y = [1 -1; -1 1]/2
