@@ -92,6 +92,9 @@ function [x, Y, info] = sdp_solve (varargin)
 %   semidefinite, when its measures are the better (graph partitioning's
 %   Y has no interior, and rounding leaves those equalities short).
 %
+%   A constraint whose F{i} is zero and c(i) zero holds for every Y and
+%   leaves Z as it is: the solve goes without it, and its x(i) is 0.
+%
 %   [x, Y, info] = sdp_solve(F, F0, c, opts) takes options from the fields
 %   of the struct opts:
 %
@@ -218,6 +221,7 @@ function [x, Y, info] = sdp_solve (varargin)
 
   t_start = tic;
   [F, F0, c, opts, sizes, T] = parse_inputs (varargin{:});
+  [F, c, T, kept] = drop_void (F, c, T);
   C = solver_constants ();
   n = numel (F);
   m = size (F0, 1);
@@ -278,7 +282,7 @@ function [x, Y, info] = sdp_solve (varargin)
   progress = 0;
   best_cert = [Inf, Inf];
   if (say)
-    print_progress ('head', n, m, opts.kernels, info.blocks);
+    print_progress ('head', max (n, numel (kept)), m, opts.kernels, info.blocks);
   end
   % one block, its Schur complement by sdp_schur: M is then kept from one
   % iteration to the next and filled in panels, and the diagonal part's
@@ -515,6 +519,11 @@ function [x, Y, info] = sdp_solve (varargin)
     info = point_measures (P, K, F0b, c, x, Y, nu * normP0, scale, opts.tol, info);
   end
   Y = block_matrix (P, Y);
+  if (~isempty (kept))
+    % the constraints left out take x(i) = 0
+    x(kept) = x;
+    x(~kept) = 0;
+  end
   info.time = toc (t_start);
   if (say)
     print_progress ('summary', info, opts.kernels);
@@ -822,6 +831,20 @@ end
 %! [x, Y, info] = sdp_solve ({sparse(2)}, sparse (3), 4, struct ('verbose', false));
 %! assert (info.status, 'solved');
 %! assert ([x, full(Y)], [1.5, 2], 1e-7);
+%!test
+%! % a constraint of a zero matrix and zero cost, which would leave M
+%! % singular and its square root with a zero column, is left out: x(i) =
+%! % 0 and the others' bits; of nonzero cost, no Y meets it
+%! [F, F0, c] = read_sdpa (sdplib_file ('truss1'));
+%! m = size (F0, 1);
+%! opts = struct ('verbose', false);
+%! [x0, Y0] = sdp_solve (F, F0, c, opts);
+%! G = [F(1:3), {sparse(m, m)}, F(4:end)];
+%! [x, Y, info] = sdp_solve (G, F0, [c(1:3); 0; c(4:end)], opts);
+%! assert (info.status, 'solved');
+%! assert (isequal (x, [x0(1:3); 0; x0(4:end)]) && isequal (Y, Y0));
+%! [x, Y, info] = sdp_solve (G, F0, [c(1:3); 1; c(4:end)], opts);
+%! assert (info.status, 'dual infeasible');
 %!test
 %! % a small problem written out: minimize x subject to [x 1; 1 x] >= 0,
 %! % whose optimum is x = 1, Y = [1 -1; -1 1]/2
