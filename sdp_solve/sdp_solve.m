@@ -521,8 +521,9 @@ function [x, Y, info] = sdp_solve (varargin)
   Y = block_matrix (P, Y);
   if (~isempty (kept))
     % the constraints left out take x(i) = 0
-    x(kept) = x;
-    x(~kept) = 0;
+    xs = zeros (numel (kept), 1);
+    xs(kept) = x;
+    x = xs;
   end
   info.time = toc (t_start);
   if (say)
