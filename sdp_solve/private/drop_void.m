@@ -6,7 +6,7 @@ function [F, c, T, kept] = drop_void (F, c, T)
 % stay (empty when all do, or when all would go); T, the stored entries
 % (entries_of), is renumbered to match
   kept = [];
-  void = cellfun ('nnz', reshape (F, [], 1)) == 0 & c == 0;
+  void = cellfun (@nnz, reshape (F, [], 1)) == 0 & c == 0;
   if (~any (void) || all (void))
     return;
   end
