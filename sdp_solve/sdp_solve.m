@@ -82,9 +82,11 @@ function [x, Y, info] = sdp_solve (varargin)
 %   'not solved' otherwise. It is 'primal infeasible' when Y, scaled to
 %   F0.Y = 1, has ||(F{i}.Y)||_2 <= inftol: no Z >= 0 exists, and the Y
 %   returned is that certificate. It is 'dual infeasible' when x, scaled to
-%   c'*x = -1, has x(1)*F{1} + ... + x(n)*F{n} + inftol*I >= 0 (tested by
-%   a Cholesky factorization): no Y >= 0 exists, and the x returned is that
-%   certificate.
+%   c'*x = -1, has x(1)*F{1} + ... + x(n)*F{n} + e*I >= 0 (tested by a
+%   Cholesky factorization): no Y >= 0 exists, and the x returned is that
+%   certificate. The margin e is inftol*min(1, max||F{i}||_F / max|c(i)|),
+%   inftol in the sum's own units: where c is large against the F{i}, x
+%   scaled to c'*x = -1 is small, and so is its sum whatever its sign.
 %
 %   Where the dual residual is what an iterate lacks, and constraints ask
 %   Y(r,r) = c(i)/v (F{i} = v at (r,r) alone), the Y measured and returned
@@ -350,7 +352,8 @@ function [x, Y, info] = sdp_solve (varargin)
     else
       R = block_map (@(f0, p) f0 + nu * p, @(f0, p) f0 + nu * p, F0b, P0);
     end
-    [status, message, cert] = certificates (P, K, x, FY, pobj, dobj, R, opts.inftol, Y, normF, C);
+    [status, message, cert] = certificates (P, K, x, FY, pobj, dobj, R, opts.inftol, Y, normF, C, ...
+                                            max (abs (c)));
     if (~isempty (status))
       info.status = status;
       info.message = message;
@@ -846,6 +849,14 @@ end
 %! assert (isequal (x, [x0(1:3); 0; x0(4:end)]) && isequal (Y, Y0));
 %! [x, Y, info] = sdp_solve (G, F0, [c(1:3); 1; c(4:end)], opts);
 %! assert (info.status, 'dual infeasible');
+%!test
+%! % a cost a hundred million times truss1's: the same x and optimum times
+%! % 1e8, not an iterate's small x taken for a certificate of dual
+%! % infeasibility (its indefinite sum lifted by inftol*I)
+%! [F, F0, c] = read_sdpa (sdplib_file ('truss1'));
+%! [x, Y, info] = sdp_solve (F, F0, 1e8 * c, struct ('verbose', false));
+%! assert (info.status, 'solved');
+%! assert (info.pobj / 1e8, -8.999996, 1e-6);
 %!test
 %! % a small problem written out: minimize x subject to [x 1; 1 x] >= 0,
 %! % whose optimum is x = 1, Y = [1 -1; -1 1]/2

@@ -1,12 +1,16 @@
-function [status, message, cert] = certificates (P, K, x, FY, pobj, dobj, R, inftol, Y, normF, C)
+function [status, message, cert] = certificates (P, K, x, FY, pobj, dobj, R, inftol, Y, normF, C, cmax)
 % The tests for certificates of infeasibility, and their measures cert
 % (Inf where none applies), with R = F0 + nu*P0 = x(1)*F{1} + ... +
 % x(n)*F{n} - Z:
 % - 'primal infeasible' when Y, scaled to F0.Y = 1, has
 %   ||(F{i}.Y)||_2 <= inftol; cert(1) is that norm;
 % - 'dual infeasible' when x, scaled to c'*x = -1, has
-%   x(1)*F{1} + ... + x(n)*F{n} + inftol*I positive definite (as Z >= 0,
-%   cert(2) = ||R||_F / -c'*x bounds how far that sum is from >= 0).
+%   x(1)*F{1} + ... + x(n)*F{n} + e*I positive definite (as Z >= 0,
+%   cert(2) = ||R||_F / -c'*x bounds how far that sum is from >= 0), with
+%   the margin e = inftol*min(1, max(normF)/cmax), cmax the largest |c(i)|
+%   (e = inftol without it). The margin is inftol in the sum's own units:
+%   where c is large against the F{i}, x scaled to c'*x = -1 is small,
+%   and so is its sum whatever its sign, which inftol*I would lift.
 % status is '' when neither holds. Y is the iterate, positive definite,
 % and normF(i) = ||F{i}||_F: a positive definite sum has a positive inner
 % product with Y, so where x'*(F{i}.Y) makes that inner product negative
@@ -26,13 +30,17 @@ function [status, message, cert] = certificates (P, K, x, FY, pobj, dobj, R, inf
   end
   if (pobj < 0)
     cert(2) = block_norm (R) / -pobj;
+    margin = inftol;
+    if (nargin > 11 && cmax > 0)
+      margin = inftol * min (1, max (normF) / cmax);
+    end
     trY = sum (cellfun (@(y) full (trace (y)), Y.b)) + sum (Y.d);
-    SY = (x.' * FY) / -pobj + inftol * trY;
+    SY = (x.' * FY) / -pobj + margin * trY;
     if (SY + C.trace_rounding * (abs (x.') * normF(:)) * trY / -pobj < 0)
       return;
     end
     S = form_sum (P, K, x / -pobj);
-    S = block_map (@(s) s + inftol * speye (size (s, 1)), @(s) s + inftol, S);
+    S = block_map (@(s) s + margin * speye (size (s, 1)), @(s) s + margin, S);
     [~, ok] = block_chol (S);
     if (ok)
       status = 'dual infeasible';
@@ -78,4 +86,26 @@ end
 %! x = [1; 0];
 %! assert (C.trace_rounding * normF(1) * 2 > 10 * (x.' * FY + 1e-8 * 2));
 %! [status, ~, cert] = certificates (P, K, x, FY, c.' * x, 0, R, 1e-8, Y, normF, C);
+%! assert (status, 'dual infeasible');
+%!test
+%! % a bounded problem whose c is large: F{1} = [1 2; 2 1], indefinite,
+%! % and c = -1e9, met by Y = 5e8*[1 -1; -1 1]. Scaled to c'*x = -1, x
+%! % = 1 gives the sum 1e-9*F{1}, whose smallest eigenvalue, -1e-9,
+%! % inftol*I would lift; the margin in the sum's own units does not
+%! F = {sparse([1 2; 2 1])};
+%! [P, K, C] = test_problem (F);
+%! normF = cellfun (@(f) norm (f, 'fro'), F);
+%! R = struct ('b', {{sparse(2, 2)}}, 'd', zeros (0, 1));
+%! Y = struct ('b', {{eye(2)}}, 'd', zeros (0, 1));
+%! FY = block_traces (P, K, [], Y);
+%! [status, ~, cert] = certificates (P, K, 1, FY, -1e9, 0, R, 1e-8, Y, normF, C, 1e9);
+%! assert (status, '');
+%! assert (cert, [Inf, 0]);
+%! % with c of order one the margin is inftol, and a sum whose smallest
+%! % eigenvalue is -3e-10 certifies
+%! F = {sparse([1 2e-5; 2e-5 1e-10])};
+%! [P, K, C] = test_problem (F);
+%! normF = cellfun (@(f) norm (f, 'fro'), F);
+%! FY = block_traces (P, K, [], Y);
+%! [status, ~, cert] = certificates (P, K, 1, FY, -1, 0, R, 1e-8, Y, normF, C, 1);
 %! assert (status, 'dual infeasible');
