@@ -80,13 +80,17 @@ function [x, Y, info] = sdp_solve (varargin)
 %   user would, and the status is 'solved' when all three are at most tol,
 %   'inaccurate' when they are at most sqrt(tol) (1e-4 by default), and
 %   'not solved' otherwise. It is 'primal infeasible' when Y, scaled to
-%   F0.Y = 1, has ||(F{i}.Y)||_2 <= inftol: no Z >= 0 exists, and the Y
-%   returned is that certificate. It is 'dual infeasible' when x, scaled to
-%   c'*x = -1, has x(1)*F{1} + ... + x(n)*F{n} + e*I >= 0 (tested by a
-%   Cholesky factorization): no Y >= 0 exists, and the x returned is that
-%   certificate. The margin e is inftol*min(1, max||F{i}||_F / max|c(i)|),
-%   inftol in the sum's own units: where c is large against the F{i}, x
-%   scaled to c'*x = -1 is small, and so is its sum whatever its sign.
+%   F0.Y = 1, has ||(F{i}.Y)||_2 <= inftol*min(1, max||F{i}||_F /
+%   ||F0||_F): no Z >= 0 exists, and the Y returned is that certificate.
+%   It is 'dual infeasible' when x, scaled to c'*x = -1, has
+%   x(1)*F{1} + ... + x(n)*F{n} + e*I >= 0 (tested by a Cholesky
+%   factorization), e = inftol*min(1, max||F{i}||_F / max|c(i)|): no
+%   Y >= 0 exists, and the x returned is that certificate. Both bounds
+%   are inftol in the data's own units: where F0 is large against the
+%   F{i}, Y scaled to F0.Y = 1 is small, and so are its F{i}.Y, feasible
+%   or not; where c is, x scaled to c'*x = -1 is small, and so is its sum
+%   whatever its sign. A direction that overflows ends the iteration
+%   with its best iterate.
 %
 %   Where the dual residual is what an iterate lacks, and constraints ask
 %   Y(r,r) = c(i)/v (F{i} = v at (r,r) alone), the Y measured and returned
@@ -129,7 +133,10 @@ function [x, Y, info] = sdp_solve (varargin)
 %
 %   The method is the infeasible primal-dual path-following method with the
 %   HKM search direction and Mehrotra's predictor-corrector steps, from
-%   x = 0, Z and Y multiples of the identity. Each iteration forms the
+%   x = 0, Z and Y multiples of the identity (where every ||F{i}||_F is
+%   below 1, those of the problem times the power of two that brings the
+%   largest to [1, 2), Y that many times as large and Z as small). Each
+%   iteration forms the
 %   Schur complement M(i,j) = trace(F{i}*inv(Z)*F{j}*Y), block by block,
 %   factors it by Cholesky, and takes the longest steps (times
 %   0.9 to 0.99) that keep Z and Y positive definite. The step to the
@@ -254,8 +261,17 @@ function [x, Y, info] = sdp_solve (varargin)
   % the starting point: x = 0, Y = xi*I, Z = eta*I; the primal residual
   % x(1)*F{1} + ... + x(n)*F{n} - F0 - Z is nu*P0, and every step of length
   % alpha multiplies nu by 1 - alpha, so Z is formed from x and nu alone
-  xi = max ([10, sqrt(m), m * max((1 + abs (c(:).')) ./ (1 + normF))]);
-  eta = max ([10, sqrt(m), normF0, max(normF)]);
+  % (xi and eta take norms against 1: where every F{i} is small, they
+  % are those of the problem times the power of two s that brings the
+  % largest ||F{i}||_F to [1, 2), Y's s times as large and Z's s times as
+  % small, which the iterates follow; with F{i} and F0 times 1e-8, truss1
+  % had stopped at its start, Y too small by 1e7 to meet F{i}.Y = c(i))
+  s = 1;
+  if (max (normF) > 0 && max (normF) < 1)
+    s = pow2 (-floor (log2 (max (normF))));
+  end
+  xi = s * max ([10, sqrt(m), m * max((1 + abs (c(:).')) ./ (1 + s * normF))]);
+  eta = max ([10, sqrt(m), s * normF0, s * max(normF)]) / s;
   x = zeros (n, 1);
   nu = 1;
   P0 = block_map (@(f0) -f0 - eta * speye (size (f0, 1)), @(f0) -f0 - eta, F0b);
@@ -353,7 +369,7 @@ function [x, Y, info] = sdp_solve (varargin)
       R = block_map (@(f0, p) f0 + nu * p, @(f0, p) f0 + nu * p, F0b, P0);
     end
     [status, message, cert] = certificates (P, K, x, FY, pobj, dobj, R, opts.inftol, Y, normF, C, ...
-                                            max (abs (c)));
+                                            struct ('f0', normF0, 'c', max (abs (c))));
     if (~isempty (status))
       info.status = status;
       info.message = message;
@@ -455,6 +471,11 @@ function [x, Y, info] = sdp_solve (varargin)
 
     % predictor: the affine-scaling direction
     [dxa, dZ, dY] = direction (S, [], false);
+    if (~finite_direction (dxa, dZ, dY))
+      info.message = 'the direction is no longer finite';
+      [x, Y, nu, info] = fall_back (best, info);
+      break;
+    end
     ap = min (1, step_length (P, Z, RZ, W, dZ, C));
     ad = min (1, step_length (P, Y, RY, Yi, dY, C));
     mu_aff = (ZY + ad * block_inner (Z, dY) + ap * block_inner (dZ, Y) + ...
@@ -477,6 +498,11 @@ function [x, Y, info] = sdp_solve (varargin)
       end
     else
       [dx, dZ, dY] = direction (S, Rc, true);
+    end
+    if (~finite_direction (dx, dZ, dY))
+      info.message = 'the direction is no longer finite';
+      [x, Y, nu, info] = fall_back (best, info);
+      break;
     end
     gamma = C.gamma_base + C.gamma_span * min (alpha);
     ap = min (1, gamma * step_length (P, Z, RZ, W, dZ, C));
@@ -551,6 +577,21 @@ function [a, Xnew, Rnew, ok] = confirm_step (make, a, P, X, R, Xinv, D, gamma, C
     else
       a = C.backoff * a;
     end
+  end
+end
+
+function ok = finite_direction (dx, dZ, dY)
+  % whether every entry of a direction is finite: a direction that has
+  % overflowed has no step length
+  ok = all (isfinite (dx)) && all (isfinite (dZ.d)) && all (isfinite (dY.d)) && ...
+       all (cellfun (@finite_block, [dZ.b, dY.b]));
+end
+
+function ok = finite_block (B)
+  if (issparse (B))
+    ok = all (isfinite (nonzeros (B)));
+  else
+    ok = all (isfinite (B(:)));
   end
 end
 
@@ -857,6 +898,25 @@ end
 %! [x, Y, info] = sdp_solve (F, F0, 1e8 * c, struct ('verbose', false));
 %! assert (info.status, 'solved');
 %! assert (info.pobj / 1e8, -8.999996, 1e-6);
+%!test
+%! % every F{i} small: truss1 with F{i} and F0 times 2^-27 starts as
+%! % truss1 would, Y 2^27 times as large and Z as small, and is solved to
+%! % its optimum (it had stopped at its start, steps too short)
+%! [F, F0, c] = read_sdpa (sdplib_file ('truss1'));
+%! t = pow2 (-27);
+%! [x, Y, info] = sdp_solve (cellfun (@(f) t * f, F, 'UniformOutput', false), t * F0, c, ...
+%!                           struct ('verbose', false));
+%! assert (info.status, 'solved');
+%! assert ([info.pobj, info.dobj], -8.999996 * [1 1], 1e-6);
+%!test
+%! % a direction that overflows ends the solve with its best iterate, not
+%! % with an error from the step lengths: mcp100 with all its F{i} but the
+%! % first times 1e-8, whose x runs away
+%! [F, F0, c] = read_sdpa (sdplib_file ('mcp100'));
+%! F(2:end) = cellfun (@(f) 1e-8 * f, F(2:end), 'UniformOutput', false);
+%! [x, Y, info] = sdp_solve (F, F0, c, struct ('verbose', false));
+%! assert (info.status, 'not solved');
+%! assert (! isempty (strfind (info.message, 'the direction is no longer finite')));
 %!test
 %! % a small problem written out: minimize x subject to [x 1; 1 x] >= 0,
 %! % whose optimum is x = 1, Y = [1 -1; -1 1]/2

@@ -1,16 +1,20 @@
-function [status, message, cert] = certificates (P, K, x, FY, pobj, dobj, R, inftol, Y, normF, C, cmax)
+function [status, message, cert] = certificates (P, K, x, FY, pobj, dobj, R, inftol, Y, normF, C, data)
 % The tests for certificates of infeasibility, and their measures cert
 % (Inf where none applies), with R = F0 + nu*P0 = x(1)*F{1} + ... +
 % x(n)*F{n} - Z:
 % - 'primal infeasible' when Y, scaled to F0.Y = 1, has
-%   ||(F{i}.Y)||_2 <= inftol; cert(1) is that norm;
+%   ||(F{i}.Y)||_2 <= inftol*min(1, max(normF)/data.f0), data.f0 =
+%   ||F0||_F; cert(1) is that norm;
 % - 'dual infeasible' when x, scaled to c'*x = -1, has
 %   x(1)*F{1} + ... + x(n)*F{n} + e*I positive definite (as Z >= 0,
 %   cert(2) = ||R||_F / -c'*x bounds how far that sum is from >= 0), with
-%   the margin e = inftol*min(1, max(normF)/cmax), cmax the largest |c(i)|
-%   (e = inftol without it). The margin is inftol in the sum's own units:
-%   where c is large against the F{i}, x scaled to c'*x = -1 is small,
-%   and so is its sum whatever its sign, which inftol*I would lift.
+%   the margin e = inftol*min(1, max(normF)/data.c), data.c the largest
+%   |c(i)|.
+% Both bounds are inftol in the data's own units (inftol itself without
+% data): where F0 is large against the F{i}, Y scaled to F0.Y = 1 is
+% small, and so are its F{i}.Y, feasible or not; where c is large
+% against them, x scaled to c'*x = -1 is small, and so is its sum
+% whatever its sign, which inftol*I would lift.
 % status is '' when neither holds. Y is the iterate, positive definite,
 % and normF(i) = ||F{i}||_F: a positive definite sum has a positive inner
 % product with Y, so where x'*(F{i}.Y) makes that inner product negative
@@ -19,9 +23,14 @@ function [status, message, cert] = certificates (P, K, x, FY, pobj, dobj, R, inf
   status = '';
   message = '';
   cert = [Inf, Inf];
+  [bound_p, margin] = deal (inftol);
+  if (nargin > 11)
+    bound_p = inftol * min (1, max (normF) / data.f0);
+    margin = inftol * min (1, max (normF) / data.c);
+  end
   if (dobj > 0)
     cert(1) = norm (FY) / dobj;
-    if (cert(1) <= inftol)
+    if (cert(1) <= bound_p)
       status = 'primal infeasible';
       message = sprintf (['Y >= 0 with F0.Y = 1 and ||(F{i}.Y)|| = %.1e: ' ...
                           'no x gives Z >= 0'], cert(1));
@@ -30,10 +39,6 @@ function [status, message, cert] = certificates (P, K, x, FY, pobj, dobj, R, inf
   end
   if (pobj < 0)
     cert(2) = block_norm (R) / -pobj;
-    margin = inftol;
-    if (nargin > 11 && cmax > 0)
-      margin = inftol * min (1, max (normF) / cmax);
-    end
     trY = sum (cellfun (@(y) full (trace (y)), Y.b)) + sum (Y.d);
     SY = (x.' * FY) / -pobj + margin * trY;
     if (SY + C.trace_rounding * (abs (x.') * normF(:)) * trY / -pobj < 0)
@@ -98,7 +103,8 @@ end
 %! R = struct ('b', {{sparse(2, 2)}}, 'd', zeros (0, 1));
 %! Y = struct ('b', {{eye(2)}}, 'd', zeros (0, 1));
 %! FY = block_traces (P, K, [], Y);
-%! [status, ~, cert] = certificates (P, K, 1, FY, -1e9, 0, R, 1e-8, Y, normF, C, 1e9);
+%! [status, ~, cert] = certificates (P, K, 1, FY, -1e9, 0, R, 1e-8, Y, normF, C, ...
+%!                                 struct ('f0', 1, 'c', 1e9));
 %! assert (status, '');
 %! assert (cert, [Inf, 0]);
 %! % with c of order one the margin is inftol, and a sum whose smallest
@@ -107,5 +113,26 @@ end
 %! [P, K, C] = test_problem (F);
 %! normF = cellfun (@(f) norm (f, 'fro'), F);
 %! FY = block_traces (P, K, [], Y);
-%! [status, ~, cert] = certificates (P, K, 1, FY, -1, 0, R, 1e-8, Y, normF, C, 1);
+%! [status, ~, cert] = certificates (P, K, 1, FY, -1, 0, R, 1e-8, Y, normF, C, ...
+%!                                 struct ('f0', 1, 'c', 1));
 %! assert (status, 'dual infeasible');
+%!test
+%! % a feasible problem whose F0 is large: F{1} = [2 1; 1 2] and F0 =
+%! % 1e9*[1 2; 2 1], met by x = 1e9. Y = I scaled to F0.Y = 1 has F{1}.Y
+%! % = 2e-9, which inftol would take for a certificate; the bound in the
+%! % data's units, inftol*||F{1}||_F/||F0||_F, does not. Where F0 is of
+%! % the F{i}'s size, a Y whose F{i}.Y are within inftol certifies
+%! F = {sparse([2 1; 1 2])};
+%! [P, K, C] = test_problem (F);
+%! normF = cellfun (@(f) norm (f, 'fro'), F);
+%! R = struct ('b', {{sparse(2, 2)}}, 'd', zeros (0, 1));
+%! Y = struct ('b', {{eye(2)}}, 'd', zeros (0, 1));
+%! FY = block_traces (P, K, [], Y);
+%! F0 = 1e9 * [1 2; 2 1];
+%! data = struct ('f0', norm (F0, 'fro'), 'c', 1);
+%! [status, ~, cert] = certificates (P, K, 0, FY, 0, trace (F0), R, 1e-8, Y, normF, C, data);
+%! assert (status, '');
+%! assert (cert(1), 2e-9, 1e-24);
+%! data.f0 = 1;
+%! [status, ~, cert] = certificates (P, K, 0, FY, 0, trace (F0), R, 1e-8, Y, normF, C, data);
+%! assert (status, 'primal infeasible');
