@@ -471,15 +471,20 @@ function [x, Y, info] = sdp_solve (varargin)
 
     % predictor: the affine-scaling direction
     [dxa, dZ, dY] = direction (S, [], false);
-    if (~finite_direction (dxa, dZ, dY))
+    % its inner products, which the centring takes, are finite only where
+    % every entry of dZ and dY is: a direction that has overflowed has no
+    % step length (eig fails on it)
+    zdy = block_inner (Z, dY);
+    dzy = block_inner (dZ, Y);
+    dzdy = block_inner (dZ, dY);
+    if (~all (isfinite ([dxa; zdy; dzy; dzdy])))
       info.message = 'the direction is no longer finite';
       [x, Y, nu, info] = fall_back (best, info);
       break;
     end
     ap = min (1, step_length (P, Z, RZ, W, dZ, C));
     ad = min (1, step_length (P, Y, RY, Yi, dY, C));
-    mu_aff = (ZY + ad * block_inner (Z, dY) + ap * block_inner (dZ, Y) + ...
-              ap * ad * block_inner (dZ, dY)) / m;
+    mu_aff = (ZY + ad * zdy + ap * dzy + ap * ad * dzdy) / m;
     sigma = min (1, (max (mu_aff, 0) / mu) ^ max (1, 3 * min ([ap, ad]) ^ 2));
 
     % corrector: centring and the second-order term
@@ -499,7 +504,7 @@ function [x, Y, info] = sdp_solve (varargin)
     else
       [dx, dZ, dY] = direction (S, Rc, true);
     end
-    if (~finite_direction (dx, dZ, dY))
+    if (~all (isfinite (dx)))
       info.message = 'the direction is no longer finite';
       [x, Y, nu, info] = fall_back (best, info);
       break;
@@ -577,21 +582,6 @@ function [a, Xnew, Rnew, ok] = confirm_step (make, a, P, X, R, Xinv, D, gamma, C
     else
       a = C.backoff * a;
     end
-  end
-end
-
-function ok = finite_direction (dx, dZ, dY)
-  % whether every entry of a direction is finite: a direction that has
-  % overflowed has no step length
-  ok = all (isfinite (dx)) && all (isfinite (dZ.d)) && all (isfinite (dY.d)) && ...
-       all (cellfun (@finite_block, [dZ.b, dY.b]));
-end
-
-function ok = finite_block (B)
-  if (issparse (B))
-    ok = all (isfinite (nonzeros (B)));
-  else
-    ok = all (isfinite (B(:)));
   end
 end
 
