@@ -10,11 +10,11 @@ function [status, message, cert] = certificates (P, K, x, FY, pobj, dobj, R, inf
 %   cert(2) = ||R||_F / -c'*x bounds how far that sum is from >= 0), with
 %   the margin e = inftol*min(1, max(normF)/data.c), data.c the largest
 %   |c(i)|.
-% Both bounds are inftol in the data's own units (inftol itself without
-% data): where F0 is large against the F{i}, Y scaled to F0.Y = 1 is
-% small, and so are its F{i}.Y, feasible or not; where c is large
-% against them, x scaled to c'*x = -1 is small, and so is its sum
-% whatever its sign, which inftol*I would lift.
+% Both bounds are inftol in the data's own units: where F0 is large
+% against the F{i}, Y scaled to F0.Y = 1 is small, and so are its
+% F{i}.Y, feasible or not; where c is large against them, x scaled to
+% c'*x = -1 is small, and so is its sum whatever its sign, which
+% inftol*I would lift.
 % status is '' when neither holds. Y is the iterate, positive definite,
 % and normF(i) = ||F{i}||_F: a positive definite sum has a positive inner
 % product with Y, so where x'*(F{i}.Y) makes that inner product negative
@@ -23,11 +23,8 @@ function [status, message, cert] = certificates (P, K, x, FY, pobj, dobj, R, inf
   status = '';
   message = '';
   cert = [Inf, Inf];
-  [bound_p, margin] = deal (inftol);
-  if (nargin > 11)
-    bound_p = inftol * min (1, max (normF) / data.f0);
-    margin = inftol * min (1, max (normF) / data.c);
-  end
+  bound_p = inftol * min (1, max (normF) / data.f0);
+  margin = inftol * min (1, max (normF) / data.c);
   if (dobj > 0)
     cert(1) = norm (FY) / dobj;
     if (cert(1) <= bound_p)
@@ -64,17 +61,18 @@ end
 %! c = [-1; -1];
 %! [P, K, C] = test_problem (F);
 %! normF = cellfun (@(f) norm (f, 'fro'), F);
+%! unit = struct ('f0', 1, 'c', 1);
 %! R = struct ('b', {{sparse(3, 3)}}, 'd', zeros (0, 1));
 %! Y = struct ('b', {{diag([1 1 4])}}, 'd', zeros (0, 1));
 %! FY = block_traces (P, K, [], Y);
 %! x = [2; 0];
-%! [status, ~, cert] = certificates (P, K, x, FY, c.' * x, 0, R, 1e-8, Y, normF, C);
+%! [status, ~, cert] = certificates (P, K, x, FY, c.' * x, 0, R, 1e-8, Y, normF, C, unit);
 %! assert (status, 'dual infeasible');
 %! assert (cert, [Inf, 0]);
 %! x = [0; 1];
 %! assert (x.' * FY < 0);
 %! K{1}.sum = @(varargin) error ('certificates: the sum was formed');
-%! [status, ~, cert] = certificates (P, K, x, FY, c.' * x, 0, R, 1e-8, Y, normF, C);
+%! [status, ~, cert] = certificates (P, K, x, FY, c.' * x, 0, R, 1e-8, Y, normF, C, unit);
 %! assert (status, '');
 %! assert (cert, [Inf, 0]);
 %!test
@@ -85,12 +83,13 @@ end
 %! c = [-1; -1];
 %! [P, K, C] = test_problem (F);
 %! normF = cellfun (@(f) norm (f, 'fro'), F);
+%! unit = struct ('f0', 1, 'c', 1);
 %! R = struct ('b', {{sparse(3, 3)}}, 'd', zeros (0, 1));
 %! Y = struct ('b', {{diag([1e-12 1 1])}}, 'd', zeros (0, 1));
 %! FY = block_traces (P, K, [], Y);
 %! x = [1; 0];
 %! assert (C.trace_rounding * normF(1) * 2 > 10 * (x.' * FY + 1e-8 * 2));
-%! [status, ~, cert] = certificates (P, K, x, FY, c.' * x, 0, R, 1e-8, Y, normF, C);
+%! [status, ~, cert] = certificates (P, K, x, FY, c.' * x, 0, R, 1e-8, Y, normF, C, unit);
 %! assert (status, 'dual infeasible');
 %!test
 %! % a bounded problem whose c is large: F{1} = [1 2; 2 1], indefinite,
