@@ -265,7 +265,15 @@ static void check_elements(const mxArray *F, size_t k, size_t m)
    requested:
      cell_jc, cell_ir, cell_pr  each element's column starts, row indices
                                 and values;
-     first   where each element's entries start among all of them;
+     values  where each element's values start, so that a row's sums over
+             the later elements take them, and their count from first,
+             without reading the elements' column starts;
+     ecol_start, ecols  the columns that each element uses, ascending, at
+             ecols[ecol_start[i]] on: each element's column starts are
+             read once a call, not once for each list that needs them
+             (theta's: 801 starts for an element of two columns);
+     first   where each element's entries start among all of them, and
+             last, how many there are;
      need    need[i]: how many slots row i forms, those of the positions
              that F{i}, ..., F{k} store;
      col_start, by_col  the elements that use each column d, at
@@ -276,7 +284,7 @@ static void check_elements(const mxArray *F, size_t k, size_t m)
              slot;
      slot    the slot of each stored entry of F{1}, ..., F{k}, in turn;
      pos_c, pos_d  each slot's position (c,d);
-     cols    the columns of F{i} that hold entries;
+     cols    the columns of F{i} that hold entries, within ecols;
      h, wg   H(b,d) at d*n + x and W(b,c) at c*n + x, for b = cols[x], the
              n columns of F{i} in use;
      g       G at each slot.
@@ -293,17 +301,56 @@ static void check_elements(const mxArray *F, size_t k, size_t m)
    and positions how many positions they store between them. */
 struct SchurWork {
     const mwIndex **cell_jc, **cell_ir;
-    const double **cell_pr;
+    const double **cell_pr, **values;
     const double *w_pr, *y_pr;
+    size_t *ecol_start, *ecols;
     size_t *first, *need, *col_start, *by_col, *stamp, *row_slot, *last;
-    size_t *slot, *pos_c, *pos_d, *cols;
+    size_t *slot, *pos_c, *pos_d;
+    const size_t *cols;
     size_t *block, *block_start, *slot_start, *block_slots;
     double *h, *wg, *g;
     size_t m, k, entries, uses, width, positions, blocks;
 };
 
-/* The storage of W, Y and each element, and the counts of their entries
-   and columns in use. */
+/* The columns of an element of order m that hold entries, ascending,
+   into out; their count, at most its entries and m. Where it stores
+   few entries against its order (theta's: two of order 801), each column
+   is found by bisection of the column starts, which reads a few of them
+   rather than all m + 1: the next column in use after lo is the last
+   whose start is at most p, the first entry past the columns found. */
+static size_t element_columns(const mwIndex *jc, size_t m, size_t *out,
+                              bool *bisected)
+{
+    const size_t nz = (size_t)(jc[m] - jc[0]);
+    const size_t most = nz < m ? nz : m;
+    size_t used = 0;
+    if (nz < m / 64) {
+        *bisected = true;
+        mwIndex p = jc[0];
+        size_t lo = 0;
+        while (p < jc[m] && used < most) {   /* jc[lo] <= p < jc[m] */
+            size_t a = lo, b = m;
+            while (b - a > 1) {
+                const size_t mid = a + (b - a) / 2;
+                if (jc[mid] <= p)
+                    a = mid;
+                else
+                    b = mid;
+            }
+            out[used++] = a;   /* jc[a] <= p < jc[a + 1] */
+            lo = a + 1;
+            p = jc[lo];
+        }
+        return used;
+    }
+    for (size_t d = 0; d < m && used < most; d++)
+        if (jc[d] < jc[d + 1])
+            out[used++] = d;
+    return used;
+}
+
+/* The storage of W, Y and each element, the counts of their entries and
+   columns in use, and those columns. */
 static void fetch_storage(SchurWork *w, const mxArray *const in[],
                           size_t offset)
 {
@@ -311,15 +358,17 @@ static void fetch_storage(SchurWork *w, const mxArray *const in[],
     w->cell_jc = (const mwIndex **)mxMalloc(k * sizeof(mwIndex *));
     w->cell_ir = (const mwIndex **)mxMalloc(k * sizeof(mwIndex *));
     w->cell_pr = (const double **)mxMalloc(k * sizeof(double *));
-    if (!w->cell_jc || !w->cell_ir || !w->cell_pr)
+    w->values = (const double **)mxMalloc(k * sizeof(double *));
+    if (!w->cell_jc || !w->cell_ir || !w->cell_pr || !w->values)
         mexErrMsgTxt("Error: Insufficient memory\n");
     w->w_pr = mxGetPr(in[1]);
     w->y_pr = mxGetPr(in[2]);
     if (!w->w_pr || !w->y_pr)
         mexErrMsgTxt("Error: Matrices are corrupted?\n");
     w->entries = 0;
-    w->uses = 0;
-    w->width = 0;
+    /* the most columns the elements can use, each at most its entries
+       and m, which sizes ecols */
+    size_t bound = 0;
     for (size_t i = 0; i < k; i++) {   /* the gateway saw each is there */
         const mxArray *E = mxGetCell(in[0], (mwIndex)(offset + i));
         const mwIndex *jc = mxGetJc(E);
@@ -329,19 +378,37 @@ static void fetch_storage(SchurWork *w, const mxArray *const in[],
         if (!jc || !w->cell_ir[i] || !w->cell_pr[i])
             mexErrMsgTxt("Error: Matrices from the cell array are "
                          "corrupted?\n");
+        w->values[i] = w->cell_pr[i] + jc[0];
         const size_t nz = (size_t)(jc[m] - jc[0]);
         /* the same element may come many times: the counts are tested,
            and slot arrays they would overflow are more than memory holds */
         if (nz > SIZE_MAX / sizeof(size_t) - w->entries)
             mexErrMsgTxt("Error: Insufficient memory\n");
         w->entries += nz;
-        size_t used = 0;
-        for (size_t d = 0; d < m; d++)
-            used += jc[d] < jc[d + 1];
-        w->uses += used;   /* at most entries */
+        bound += nz < m ? nz : m;   /* at most entries */
+    }
+    if (k >= SIZE_MAX / sizeof(size_t))   /* k + 1 starts */
+        mexErrMsgTxt("Error: Insufficient memory\n");
+    w->ecol_start = (size_t *)mxMalloc((k + 1) * sizeof(size_t));
+    /* a block of one at least, where no element stores entries: a host
+       may answer a request for none with no block */
+    w->ecols = (size_t *)mxMalloc((bound > 0 ? bound : 1) * sizeof(size_t));
+    if (!w->ecol_start || !w->ecols)
+        mexErrMsgTxt("Error: Insufficient memory\n");
+    w->uses = 0;
+    w->width = 0;
+    bool bisected = false;
+    for (size_t i = 0; i < k; i++) {
+        w->ecol_start[i] = w->uses;
+        const size_t used = element_columns(w->cell_jc[i], m,
+                                            w->ecols + w->uses, &bisected);
+        w->uses += used;
         if (used > w->width)
             w->width = used;
     }
+    w->ecol_start[k] = w->uses;
+    if (bisected)
+        KERNEL_PATH("sdp_schur: the columns of an element by bisection");
 }
 
 /* The most positions the elements can store between them, which slot
@@ -360,7 +427,7 @@ static void take_schur_work(SchurWork *w)
     const size_t m = w->m, k = w->k, n = w->width * m;
     /* the positions are counted when listed */
     const size_t most = most_positions(w);
-    w->first = (size_t *)mxMalloc(k * sizeof(size_t));
+    w->first = (size_t *)mxMalloc((k + 1) * sizeof(size_t));
     w->need = (size_t *)mxMalloc(k * sizeof(size_t));
     w->col_start = (size_t *)mxMalloc((m + 1) * sizeof(size_t));
     w->by_col = (size_t *)mxMalloc(w->uses * sizeof(size_t));
@@ -370,7 +437,6 @@ static void take_schur_work(SchurWork *w)
     w->slot = (size_t *)mxMalloc(w->entries * sizeof(size_t));
     w->pos_c = (size_t *)mxMalloc(most * sizeof(size_t));
     w->pos_d = (size_t *)mxMalloc(most * sizeof(size_t));
-    w->cols = (size_t *)mxMalloc(m * sizeof(size_t));
     w->h = (double *)mxMalloc(n * sizeof(double));
     w->wg = (double *)mxMalloc(n * sizeof(double));
     w->g = (double *)mxMalloc(most * sizeof(double));
@@ -380,7 +446,7 @@ static void take_schur_work(SchurWork *w)
     w->block_slots = (size_t *)mxMalloc(most * sizeof(size_t));
     if (!w->first || !w->need || !w->col_start || !w->by_col ||
         !w->stamp || !w->row_slot || !w->last || !w->slot || !w->pos_c ||
-        !w->pos_d || !w->cols || !w->h || !w->wg || !w->g || !w->block ||
+        !w->pos_d || !w->h || !w->wg || !w->g || !w->block ||
         !w->block_start || !w->slot_start || !w->block_slots)
         mexErrMsgTxt("Error: Insufficient memory\n");
 }
@@ -397,7 +463,6 @@ static void release_schur_work(SchurWork *w)
     mxFree(w->slot);
     mxFree(w->pos_c);
     mxFree(w->pos_d);
-    mxFree(w->cols);
     mxFree(w->h);
     mxFree(w->wg);
     mxFree(w->g);
@@ -417,8 +482,8 @@ struct RowShare {
     double *out;
 };
 
-/* A thread's view of the work storage: the call's, with cols, h, wg and
-   g of its own; and the paths its rows took, which the calling thread
+/* A thread's view of the work storage: the call's, with h, wg and g of
+   its own, and cols pointing at its row's columns; and the paths its rows took, which the calling thread
    reports once they are joined. */
 struct RowThread {
     SchurWork w;
@@ -442,7 +507,7 @@ static size_t threads_for(const SchurWork *w, size_t cols)
 {
     const double m = (double)w->m, width = (double)w->width;
     const double most = (double)most_positions(w);
-    const double each = m * sizeof(size_t) + (2.0 * width * m + most) * sizeof(double);
+    const double each = (2.0 * width * m + most) * sizeof(double);
     double count = (double)threads_now();
     const double limits[] = {(double)cols,
                              (double)w->entries * (double)cols / (double)THREAD_WORK,
@@ -453,7 +518,7 @@ static size_t threads_for(const SchurWork *w, size_t cols)
     return count >= 1.0 ? (size_t)count : 1;
 }
 
-/* Each thread's view, the others with cols, h, wg and g of their own, of
+/* Each thread's view, the others with h, wg and g of their own, of
    the sizes the calling thread's have; in blocks, g holds zeros. A
    comparison build requests the same, so that the allocators' events
    compare. */
@@ -471,11 +536,10 @@ static void take_thread_work(ThreadWork *t, const SchurWork *w, size_t cols,
         r->within_blocks = r->not_finite = false;
         if (j == 0)
             continue;
-        r->w.cols = (size_t *)mxMalloc(m * sizeof(size_t));
         r->w.h = (double *)mxMalloc(n * sizeof(double));
         r->w.wg = (double *)mxMalloc(n * sizeof(double));
         r->w.g = (double *)mxMalloc(most * sizeof(double));
-        if (!r->w.cols || !r->w.h || !r->w.wg || !r->w.g)
+        if (!r->w.h || !r->w.wg || !r->w.g)
             mexErrMsgTxt("Error: Insufficient memory\n");
         if (by_blocks)
             memset(r->w.g, 0, w->positions * sizeof(double));
@@ -485,7 +549,6 @@ static void take_thread_work(ThreadWork *t, const SchurWork *w, size_t cols,
 static void release_thread_work(ThreadWork *t)
 {
     for (size_t j = 1; j < t->count; j++) {
-        mxFree(t->rows[j].w.cols);
         mxFree(t->rows[j].w.h);
         mxFree(t->rows[j].w.wg);
         mxFree(t->rows[j].w.g);
@@ -498,6 +561,9 @@ static void release_storage(SchurWork *w)
     mxFree(w->cell_jc);
     mxFree(w->cell_ir);
     mxFree(w->cell_pr);
+    mxFree(w->values);
+    mxFree(w->ecol_start);
+    mxFree(w->ecols);
 }
 
 /* The entries above the diagonal of the panel's first cols rows, from
@@ -582,7 +648,8 @@ static bool blocked(SchurWork *w)
         return false;
     for (size_t j = 0; j < w->k; j++) {
         const mwIndex *jc = w->cell_jc[j], *ir = w->cell_ir[j];
-        for (size_t d = 0; d < m; d++)
+        for (size_t u = w->ecol_start[j]; u < w->ecol_start[j + 1]; u++) {
+            const size_t d = w->ecols[u];
             for (mwIndex p = jc[d]; p < jc[d + 1]; p++) {
                 const size_t c = (size_t)ir[p];
                 const size_t lo = c < d ? c : d, hi = (c < d ? d : c) + 1;
@@ -591,11 +658,12 @@ static bool blocked(SchurWork *w)
                 if (hi < m)
                     cover[hi]--;
             }
+        }
     }
     return count_blocks(w, cover) > 1;
 }
 
-/* first[j], and for each column d the elements that use it, from
+/* first[j] for each j and k, and for each column d the elements that use it, from
    by_col[col_start[d]] on, F{k} first. */
 static void list_columns(SchurWork *w)
 {
@@ -607,17 +675,15 @@ static void list_columns(SchurWork *w)
         const mwIndex *jc = w->cell_jc[j];
         w->first[j] = x;
         x += (size_t)(jc[m] - jc[0]);
-        for (size_t d = 0; d < m; d++)
-            col_start[d + 1] += jc[d] < jc[d + 1];
+        for (size_t u = w->ecol_start[j]; u < w->ecol_start[j + 1]; u++)
+            col_start[w->ecols[u] + 1]++;
     }
+    w->first[k] = x;
     for (size_t d = 0; d < m; d++)   /* col_start[d]: where column d starts */
         col_start[d + 1] += col_start[d];
-    for (size_t j = k; j-- > 0;) {   /* each start moves to its column's end */
-        const mwIndex *jc = w->cell_jc[j];
-        for (size_t d = 0; d < m; d++)
-            if (jc[d] < jc[d + 1])
-                w->by_col[col_start[d]++] = j;
-    }
+    for (size_t j = k; j-- > 0;)   /* each start moves to its column's end */
+        for (size_t u = w->ecol_start[j]; u < w->ecol_start[j + 1]; u++)
+            w->by_col[col_start[w->ecols[u]]++] = j;
     for (size_t d = m; d > 0; d--)
         col_start[d] = col_start[d - 1];
     col_start[0] = 0;
@@ -687,15 +753,12 @@ static void list_positions(SchurWork *w)
     scan_positions<true>(w);
 }
 
-/* The columns of F{i} that hold entries, ascending, into cols. */
-static size_t list_cols(const SchurWork *w, size_t i)
+/* The columns of F{i} that hold entries, ascending, as cols; their
+   count. */
+static size_t list_cols(SchurWork *w, size_t i)
 {
-    const mwIndex *jc = w->cell_jc[i];
-    size_t n = 0;
-    for (size_t b = 0; b < w->m; b++)
-        if (jc[b] < jc[b + 1])
-            w->cols[n++] = b;
-    return n;
+    w->cols = w->ecols + w->ecol_start[i];
+    return w->ecol_start[i + 1] - w->ecol_start[i];
 }
 
 /* H for row i, over its n columns cols: each column a of Y scaled by
@@ -765,10 +828,9 @@ static void form_g(const SchurWork *w, size_t n, size_t slots)
 /* The sum over F{j}'s entries of F{j}(c,d) * G(c,d), in storage order. */
 static double entry_sum(const SchurWork *w, size_t j)
 {
-    const mwIndex *jc = w->cell_jc[j];
-    const double *pr = w->cell_pr[j] + jc[0];
+    const double *pr = w->values[j];
     const size_t *slot = w->slot + w->first[j];
-    const size_t nz = (size_t)(jc[w->m] - jc[0]);
+    const size_t nz = w->first[j + 1] - w->first[j];
     double t = 0.0;
     for (size_t p = 0; p < nz; p++)
         t = t + pr[p] * w->g[slot[p]];
@@ -779,18 +841,16 @@ static double entry_sum(const SchurWork *w, size_t j)
    each its own sum. */
 static void row_entries(const SchurWork *w, size_t i, double *out)
 {
-    const size_t m = w->m, k = w->k;
+    const size_t k = w->k;
     const double *g = w->g;
     double *col = out + i * k;
     size_t j = i;
     for (; j + 2 <= k; j += 2) {
-        const mwIndex *jc0 = w->cell_jc[j], *jc1 = w->cell_jc[j + 1];
-        const double *pr0 = w->cell_pr[j] + jc0[0];
-        const double *pr1 = w->cell_pr[j + 1] + jc1[0];
+        const double *pr0 = w->values[j], *pr1 = w->values[j + 1];
         const size_t *slot0 = w->slot + w->first[j];
         const size_t *slot1 = w->slot + w->first[j + 1];
-        const size_t nz0 = (size_t)(jc0[m] - jc0[0]);
-        const size_t nz1 = (size_t)(jc1[m] - jc1[0]);
+        const size_t nz0 = w->first[j + 1] - w->first[j];
+        const size_t nz1 = w->first[j + 2] - w->first[j + 1];
         double t0 = 0.0, t1 = 0.0;
         size_t p = 0;
         for (; p < nz0 && p < nz1; p++) {
@@ -917,7 +977,7 @@ static void form_rows(RowThread *t)
         const size_t i = share->next.fetch_add(1, std::memory_order_relaxed);
         if (i >= share->cols)
             return;
-        const size_t n = list_cols(w, i), need = w->need[i];
+        const size_t n = list_cols(&t->w, i), need = w->need[i];
         if (share->by_blocks && form_g_blocked(w, i, n, need)) {
             t->within_blocks = true;
             row_entries(w, i, share->out);

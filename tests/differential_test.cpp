@@ -619,6 +619,73 @@ TEST_F(Differential, SdpSchurManySmallElements)
         }
 }
 
+// Elements of a few entries against an order of 300, whose columns in use
+// are found by bisection of their column starts: entries in the first and
+// the last column, in neighbouring columns, several in one column, an
+// element without entries and one with as many entries as the bisection
+// takes and one more; whole and in panels, and on blocks.
+TEST_F(Differential, SdpSchurFewEntriesOfALargeOrder)
+{
+    Data d(55);
+    const size_t m = 300, k = 120;
+    std::vector<Columns> mats;
+    for (size_t l = 0; l < k; l++)
+        mats.push_back(d.scattered(m, 1 + d.below(4)));
+    auto at = [&](std::vector<std::pair<size_t, size_t>> entries) {
+        Columns cols(m);
+        for (auto [i, j] : entries)
+            cols[j].push_back({(mwIndex)i, d.value(false)});
+        return cols;
+    };
+    mats[3] = at({{0, 0}});
+    mats[7] = at({{m - 1, m - 1}, {0, m - 1}});
+    mats[11] = at({{5, 0}, {0, 5}, {6, 1}, {2, m - 1}});
+    mats[17] = at({{4, 9}, {8, 9}, {1, 9}});
+    mats[20] = Columns(m);
+    Columns edge(m), over(m);
+    for (size_t e = 0; e + 1 < m / 64; e++) {
+        edge[10 + 7 * e].push_back({(mwIndex)e, d.value(false)});
+        over[10 + 7 * e].push_back({(mwIndex)e, d.value(false)});
+    }
+    over[m - 2].push_back({3, d.value(false)});
+    mats[30] = edge;   // the most entries that bisection takes
+    mats[31] = over;   // one more: read column by column
+    mats[40] = d.columns(m, 0.05, false, false);
+    Paths taken;
+    const mxArray *F = cell_of(mats, m), *W = d.dense(m, false), *Y = d.dense(m, false);
+    taken.merge(Compare(kSdpSchur, {F, W, Y}, "whole"));
+    for (auto [first, last] : {std::pair<size_t, size_t>{1, 1}, {4, 40}, {32, 120}, {120, 120}})
+        taken.merge(Compare(kSdpSchur, {F, W, Y, panel(first, last)}, panel_name(first, last)));
+    // three blocks of order 100, each element within one of them
+    std::vector<double> Wb(m * m, 0.0), Yb(m * m, 0.0);
+    for (size_t b = 0; b < 3; b++)
+        for (size_t j = 100 * b; j < 100 * (b + 1); j++)
+            for (size_t i = 100 * b; i < 100 * (b + 1); i++) {
+                Wb[i + j * m] = d.value(false);
+                Yb[i + j * m] = d.value(false);
+            }
+    std::vector<Columns> within;
+    for (size_t l = 0; l < k; l++) {
+        Columns cols(m);
+        const size_t b = d.below(3);
+        for (size_t e = 1 + d.below(3); e > 0; e--) {
+            const size_t i = 100 * b + d.below(100), j = 100 * b + d.below(100);
+            bool seen = false;
+            for (const auto &en : cols[j])
+                seen = seen || en.row == (mwIndex)i;
+            if (!seen)
+                cols[j].push_back({(mwIndex)i, d.value(false)});
+        }
+        within.push_back(cols);
+    }
+    const mxArray *Fb = cell_of(within, m), *Wd = standin::dense(m, m, Wb),
+                  *Yd = standin::dense(m, m, Yb);
+    taken.merge(Compare(kSdpSchur, {Fb, Wd, Yd}, "blocks"));
+    taken.merge(Compare(kSdpSchur, {Fb, Wd, Yd, panel(50, 90)}, "blocks" + panel_name(50, 90)));
+    ExpectTook(kSdpSchur, taken, {"sdp_schur: the columns of an element by bisection",
+                                  "sdp_schur: a row within the blocks of W and Y"});
+}
+
 // W and Y block diagonal, blocks of consecutive indices, and elements within
 // the blocks, as a problem of many small blocks has them: each row formed
 // within the blocks its element uses. Now and then an element's entry, or
