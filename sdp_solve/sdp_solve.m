@@ -101,6 +101,20 @@ function [x, Y, info] = sdp_solve (varargin)
 %   A constraint whose F{i} is zero and c(i) zero holds for every Y and
 %   leaves Z as it is: the solve goes without it, and its x(i) is 0.
 %
+%   Where the rows of the data differ in scale by orders (the largest
+%   entries of the rows of the F{i} by more than a factor of 1000, as a
+%   problem whose indices are in different units has them), the solver
+%   balances them: it solves the same problem with D*F{i}*D and D*F0*D, D
+%   diagonal of powers of two that bring the largest entry of each row
+%   near 1, whose x is the same, and returns Y in the user's units
+%   (D times the balanced Y times D), with the measures of info and the
+%   status that follows taken on the user's data; a certificate of
+%   infeasibility is tested on the balanced data (x(1)*F{1} + ... +
+%   x(n)*F{n} + e*inv(D)^2 >= 0 for dual infeasibility). The products
+%   with powers of two are exact, so the traces are the same numbers. The
+%   head of the iteration table says so; the table's pinf is in the
+%   user's units.
+%
 %   [x, Y, info] = sdp_solve(F, F0, c, opts) takes options from the fields
 %   of the struct opts:
 %
@@ -234,6 +248,24 @@ function [x, Y, info] = sdp_solve (varargin)
   C = solver_constants ();
   n = numel (F);
   m = size (F0, 1);
+  % the scales of the DIMACS measures, which the residuals take too, in the
+  % user's units
+  scale = struct ('c', 1 + norm (c, Inf), 'f0', 1 + full (max (abs (F0(:)))));
+  % rows of the data whose scales differ by orders are balanced: the
+  % iteration runs on D*F{i}*D and D*F0*D, D diagonal of powers of two,
+  % whose Y is inv(D)*Y*inv(D) and whose Z is D*Z*D, and x, Y and the
+  % measures are given back in the user's units
+  bal = balance_data (T, m, C);
+  balanced = any (bal ~= 1);
+  if (balanced)
+    F0_user = F0;
+    Dbal = spdiags (bal, 0, m, m);
+    for i = 1:n
+      F{i} = Dbal * F{i} * Dbal;
+    end
+    F0 = Dbal * F0 * Dbal;
+    T.v = T.v .* bal(T.r) .* bal(T.c);
+  end
   P = split_problem (F, F0, find_blocks (F, F0, sizes, T), C.group_order, T);
   nb = numel (P.blk);
   warm_allocator (max ([n, cellfun(@numel, {P.blk.idx})]), C);
@@ -255,8 +287,6 @@ function [x, Y, info] = sdp_solve (varargin)
     normF(i) = norm (F{i}, 'fro');
   end
   normF0 = norm (F0, 'fro');
-  % the scales of the DIMACS measures, which the residuals take too
-  scale = struct ('c', 1 + norm (c, Inf), 'f0', 1 + full (max (abs (F0(:)))));
 
   % the starting point: x = 0, Y = xi*I, Z = eta*I; the primal residual
   % x(1)*F{1} + ... + x(n)*F{n} - F0 - Z is nu*P0, and every step of length
@@ -276,6 +306,10 @@ function [x, Y, info] = sdp_solve (varargin)
   nu = 1;
   P0 = block_map (@(f0) -f0 - eta * speye (size (f0, 1)), @(f0) -f0 - eta, F0b);
   normP0 = block_norm (P0);
+  if (balanced)
+    % the primal residual's norm in the user's units: nu*(F0 + eta*D^-2)
+    normP0 = norm (F0_user + eta * spdiags (1 ./ bal .^ 2, 0, m, m), 'fro');
+  end
   Y = block_eye (P, xi);
   Z = form_z (P, K, x, nu, P0);
   % Y's factor is sqrt(xi)*I, the bits chol gives
@@ -300,7 +334,7 @@ function [x, Y, info] = sdp_solve (varargin)
   progress = 0;
   best_cert = [Inf, Inf];
   if (say)
-    print_progress ('head', max (n, numel (kept)), m, opts.kernels, info.blocks);
+    print_progress ('head', max (n, numel (kept)), m, opts.kernels, info.blocks, bal);
   end
   % one block, its Schur complement by sdp_schur: M is then kept from one
   % iteration to the next and filled in panels, and the diagonal part's
@@ -550,9 +584,12 @@ function [x, Y, info] = sdp_solve (varargin)
     info.dimacs = NaN (1, 6);
     info.accuracy = NaN;
   else
-    info = point_measures (P, K, F0b, c, x, Y, nu * normP0, scale, opts.tol, info);
+    info = point_measures (P, K, F0b, c, x, Y, nu * normP0, scale, opts.tol, info, bal);
   end
   Y = block_matrix (P, Y);
+  if (balanced)
+    Y = Dbal * Y * Dbal;
+  end
   if (~isempty (kept))
     % the constraints left out take x(i) = 0
     xs = zeros (numel (kept), 1);
@@ -889,6 +926,19 @@ end
 %! assert (info.status, 'solved');
 %! assert (info.pobj / 1e8, -8.999996, 1e-6);
 %!test
+%! % rows of the data in other units: truss1 with its first seven indices
+%! % times 1e-4 (F{i} and F0 by D*F{i}*D), the same problem, had ended
+%! % "dual infeasible" at its first iteration; balanced, it is solved to
+%! % truss1's optimum, and the Y returned is the user's: the measures
+%! % recomputed on the user's data are within tol
+%! [F, F0, c] = read_sdpa (sdplib_file ('truss1'));
+%! S = spdiags ([1e-4 * ones(7, 1); ones(6, 1)], 0, 13, 13);
+%! G = cellfun (@(f) S * f * S, F, 'UniformOutput', false);
+%! [x, Y, info] = sdp_solve (G, S * F0 * S, c, struct ('verbose', false));
+%! assert (info.status, 'solved');
+%! assert ([info.pobj, info.dobj], -8.999996 * [1 1], 1e-6);
+%! check_measures (G, S * F0 * S, c, x, Y, info, 1e-8);
+%!test
 %! % every F{i} small: truss1 with F{i} and F0 times 2^-27 starts as
 %! % truss1 would, Y 2^27 times as large and Z as small, and is solved to
 %! % its optimum (it had stopped at its start, steps too short)
@@ -900,9 +950,10 @@ end
 %! assert ([info.pobj, info.dobj], -8.999996 * [1 1], 1e-6);
 %!test
 %! % a direction that overflows ends the solve with its best iterate, not
-%! % with an error from the step lengths: mcp100 with all its F{i} but the
-%! % first times 1e-8, whose x runs away
-%! [F, F0, c] = read_sdpa (sdplib_file ('mcp100'));
+%! % with an error from the step lengths: qap5 with all its F{i} but the
+%! % first times 1e-8, whose x runs away (mcp100 so, whose F{i} are single
+%! % diagonal entries, is solved balanced)
+%! [F, F0, c] = read_sdpa (sdplib_file ('qap5'));
 %! F(2:end) = cellfun (@(f) 1e-8 * f, F(2:end), 'UniformOutput', false);
 %! [x, Y, info] = sdp_solve (F, F0, c, struct ('verbose', false));
 %! assert (info.status, 'not solved');

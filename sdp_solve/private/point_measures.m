@@ -1,4 +1,4 @@
-function info = point_measures (P, K, F0b, c, x, Y, residual, scale, tol, info)
+function info = point_measures (P, K, F0b, c, x, Y, residual, scale, tol, info, d)
 % What the returned x and Y reach, recomputed from them as a user would,
 % with Zx = x(1)*F{1} + ... + x(n)*F{n} - F0, the iterate's own Z at
 % ||Zx - Z||_F = residual, and the scales scale.c = 1 + max|c(i)| and
@@ -8,10 +8,16 @@ function info = point_measures (P, K, F0b, c, x, Y, residual, scale, tol, info)
 % largest of the three. They take the DIMACS measures' scales, so that gap, pinf and
 % dinf within tol hold all six within tol: the gap bounds the fifth and
 % the sixth, pinf the third and the fourth, and dinf the first two.
+% For a problem solved balanced (balance_data), d holds the scales, and
+% the cones are tested on inv(D)*Zx*inv(D) and D*Y*D, the user's Zx and
+% Y; the traces are the same numbers in both units.
   Zx = form_z (P, K, x, 0, F0b);   % no shift: nu = 0
   FY = block_traces (P, K, [], Y);
   pobj = full (c.' * x);
   dobj = block_inner (F0b, Y);
+  if (any (d ~= 1))
+    [Zx, Y] = deal (in_units (P, Zx, 1 ./ d), in_units (P, Y, d));
+  end
   low_z = violation (P, Zx);
   low_y = violation (P, Y);
   info.pobj = pobj;
@@ -31,6 +37,17 @@ function info = point_measures (P, K, F0b, c, x, Y, residual, scale, tol, info)
     info.status = 'inaccurate';
   else
     info.status = 'not solved';
+  end
+end
+
+function X = in_units (P, X, d)
+  % D*X*D, block by block, D = diag(d)
+  for k = 1:numel (P.blk)
+    b = reshape (d(P.blk(k).idx), [], 1);
+    X.b{k} = X.b{k} .* (b * b.');
+  end
+  if (~isempty (P.diag.idx))
+    X.d = X.d .* reshape (d(P.diag.idx), [], 1) .^ 2;
   end
 end
 

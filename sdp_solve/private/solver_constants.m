@@ -144,4 +144,12 @@ function C = solver_constants ()
   % at order 3000; up to order solve_whole, the factor is one block
   C.solve_block = 256;
   C.solve_whole = 512;
+  % the data's rows are balanced by a diagonal congruence of powers of two
+  % where their largest entries differ by more than balance_spread (the
+  % control and arch problems of SDPLIB, about 1e4; not hinf's, at most
+  % 101), in balance_sweeps sweeps at most, its exponents within
+  % +-balance_exponent
+  C.balance_spread = 1e3;
+  C.balance_sweeps = 20;
+  C.balance_exponent = 400;
 end
