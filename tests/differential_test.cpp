@@ -127,6 +127,17 @@ void ExpectTook(const Pair &pair, const Paths &taken,
         EXPECT_TRUE(taken.count(path)) << "no case took \"" << path << "\"";
 }
 
+// Adds (row, value()) to column j of cols unless the column stores that
+// row already; value is called only then.
+template <class Value>
+void add_once(Columns &cols, size_t row, size_t j, Value value)
+{
+    for (const auto &e : cols[j])
+        if (e.row == (mwIndex)row)
+            return;
+    cols[j].push_back({(mwIndex)row, value()});
+}
+
 class Data {
 public:
     explicit Data(uint64_t seed) : rng_(seed) {}
@@ -170,13 +181,18 @@ public:
         const size_t base = below(m);
         for (size_t e = 0; e < entries; e++) {
             const size_t j = (base + below(3)) % m, i = below(m);
-            bool seen = false;
-            for (const auto &en : cols[j])
-                seen = seen || en.row == (mwIndex)i;
-            if (!seen)
-                cols[j].push_back({(mwIndex)i, value(true)});
+            add_once(cols, i, j, [this] { return value(true); });
         }
         return cols;
+    }
+
+    // k elements made by scattered, each of 1 to `most` entries.
+    std::vector<Columns> scattered_elements(size_t m, size_t k, size_t most)
+    {
+        std::vector<Columns> mats;
+        for (size_t l = 0; l < k; l++)
+            mats.push_back(scattered(m, 1 + below(most)));
+        return mats;
     }
 
     mxArray *dense(size_t m, bool special)
@@ -267,9 +283,7 @@ TEST_F(Differential, KovalinManySparseElements)
         {65, 195}, {150, 450}, {301, 903}, {120, 61}, {150, 76}, {250, 126}};
     Paths taken;
     for (const auto &[m, n] : shapes) {
-        std::vector<Columns> mats;
-        for (size_t l = 0; l < n; l++)
-            mats.push_back(d.scattered(m, 1 + d.below(4)));
+        std::vector<Columns> mats = d.scattered_elements(m, n, 4);
         mats[d.below(n)] = d.columns(m, 0.6, true, false);   // one dense-ish
         const mxArray *x = d.weights(n), *A = cell_of(mats, m);
         const std::string what = "m " + std::to_string(m) + ", n " + std::to_string(n);
@@ -343,9 +357,7 @@ TEST_F(Differential, BrissetManyElementsOfFewEntries)
 {
     Data d(22);
     const size_t m = 300, k = 1100;
-    std::vector<Columns> D;
-    for (size_t i = 0; i < k; i++)
-        D.push_back(d.scattered(m, 1 + d.below(4)));
+    std::vector<Columns> D = d.scattered_elements(m, k, 4);
     D[0] = d.columns(m, 0.3, false, false);
     const mxArray *A = d.dense(m, false), *C = d.dense(m, false);
     const mxArray *DD = cell_of(D, m);
@@ -412,12 +424,7 @@ TEST_F(Differential, BrissetManySmallElements)
             const size_t entries = 1 + d.below(9);
             for (size_t e = 0; e < entries; e++) {
                 const size_t j = e > 0 ? d.below(m) : i % 3 == 0 ? 0 : i % 3 == 1 ? m - 1 : d.below(m);
-                const mwIndex row = (mwIndex)d.below(m);
-                bool seen = false;
-                for (const auto &en : D[i][j])
-                    seen = seen || en.row == row;
-                if (!seen)
-                    D[i][j].push_back({row, d.value(true)});
+                add_once(D[i], d.below(m), j, [&] { return d.value(true); });
             }
         }
         D[d.below(k)] = Columns(m);
@@ -554,13 +561,8 @@ TEST_F(Differential, ZandrelRandom)
             for (size_t j = 0; j < m; j++) {
                 const std::vector<standin::Entry> column = Dc[j];
                 for (const auto &e : column)
-                    if ((size_t)e.row != j) {
-                        bool seen = false;
-                        for (const auto &f : Dc[e.row])
-                            seen = seen || f.row == (mwIndex)j;
-                        if (!seen)
-                            Dc[e.row].push_back({(mwIndex)j, d.value(true)});
-                    }
+                    if ((size_t)e.row != j)
+                        add_once(Dc, j, e.row, [&] { return d.value(true); });
             }
         const mxArray *B = standin::sparse(
             m, m, d.columns(m, d.chance(0.5) ? 0.5 : 0.05, true, d.chance(0.3)));
@@ -606,9 +608,7 @@ TEST_F(Differential, SdpSchurManySmallElements)
 {
     Data d(52);
     const size_t m = 40, k = 150;
-    std::vector<Columns> mats;
-    for (size_t l = 0; l < k; l++)
-        mats.push_back(d.scattered(m, 1 + d.below(3)));
+    std::vector<Columns> mats = d.scattered_elements(m, k, 3);
     mats[d.below(k)] = d.columns(m, 0.7, false, false);
     const mxArray *F = cell_of(mats, m), *W = d.dense(m, false), *Y = d.dense(m, false);
     Compare(kSdpSchur, {F, W, Y}, "whole");
@@ -628,9 +628,7 @@ TEST_F(Differential, SdpSchurFewEntriesOfALargeOrder)
 {
     Data d(55);
     const size_t m = 300, k = 120;
-    std::vector<Columns> mats;
-    for (size_t l = 0; l < k; l++)
-        mats.push_back(d.scattered(m, 1 + d.below(4)));
+    std::vector<Columns> mats = d.scattered_elements(m, k, 4);
     auto at = [&](std::vector<std::pair<size_t, size_t>> entries) {
         Columns cols(m);
         for (auto [i, j] : entries)
@@ -670,11 +668,7 @@ TEST_F(Differential, SdpSchurFewEntriesOfALargeOrder)
         const size_t b = d.below(3);
         for (size_t e = 1 + d.below(3); e > 0; e--) {
             const size_t i = 100 * b + d.below(100), j = 100 * b + d.below(100);
-            bool seen = false;
-            for (const auto &en : cols[j])
-                seen = seen || en.row == (mwIndex)i;
-            if (!seen)
-                cols[j].push_back({(mwIndex)i, d.value(false)});
+            add_once(cols, i, j, [&] { return d.value(false); });
         }
         within.push_back(cols);
     }
@@ -725,11 +719,7 @@ TEST_F(Differential, SdpSchurBlocks)
             }
             if (d.chance(0.05)) {
                 const size_t j = d.below(m), i = d.below(m);
-                bool seen = false;
-                for (const auto &e : cols[j])
-                    seen = seen || e.row == (mwIndex)i;
-                if (!seen)
-                    cols[j].push_back({(mwIndex)i, d.value(special)});
+                add_once(cols, i, j, [&] { return d.value(special); });
             }
             mats.push_back(cols);
         }
@@ -778,9 +768,7 @@ TEST_F(Differential, SdpSchurThreads)
         const std::string threads = std::to_string((int)count) + " threads, ";
         // dense: 200 elements of about 15 entries, order 40
         const size_t m = 40, k = 200;
-        std::vector<Columns> mats;
-        for (size_t l = 0; l < k; l++)
-            mats.push_back(d.scattered(m, 1 + d.below(30)));
+        std::vector<Columns> mats = d.scattered_elements(m, k, 30);
         const mxArray *F = cell_of(mats, m), *W = d.dense(m, true), *Y = d.dense(m, true);
         for (const std::string &p : Compare(kSdpSchur, {F, W, Y}, threads + "whole"))
             taken.insert(p);
