@@ -258,7 +258,6 @@ function [x, Y, info] = sdp_solve (varargin)
   bal = balance_data (T, m, C);
   balanced = any (bal ~= 1);
   if (balanced)
-    F0_user = F0;
     Dbal = spdiags (bal, 0, m, m);
     for i = 1:n
       F{i} = Dbal * F{i} * Dbal;
@@ -307,8 +306,10 @@ function [x, Y, info] = sdp_solve (varargin)
   P0 = block_map (@(f0) -f0 - eta * speye (size (f0, 1)), @(f0) -f0 - eta, F0b);
   normP0 = block_norm (P0);
   if (balanced)
-    % the primal residual's norm in the user's units: nu*(F0 + eta*D^-2)
-    normP0 = norm (F0_user + eta * spdiags (1 ./ bal .^ 2, 0, m, m), 'fro');
+    % the primal residual's norm in the user's units, nu*inv(D)*P0*inv(D),
+    % exactly as the products are by powers of two
+    Dinv = spdiags (1 ./ bal, 0, m, m);
+    normP0 = norm (Dinv * (F0 + eta * speye (m)) * Dinv, 'fro');
   end
   Y = block_eye (P, xi);
   Z = form_z (P, K, x, nu, P0);
