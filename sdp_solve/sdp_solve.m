@@ -111,8 +111,18 @@ function [x, Y, info] = sdp_solve (varargin)
 %   status that follows taken on the user's data; a certificate of
 %   infeasibility is tested on the balanced data (x(1)*F{1} + ... +
 %   x(n)*F{n} + e*inv(D)^2 >= 0 for dual infeasibility). The products
-%   with powers of two are exact, so the traces are the same numbers. The
-%   head of the iteration table says so; the table's pinf is in the
+%   with powers of two are exact, so the traces are the same numbers.
+%   Likewise, where the F{i} differ in scale by orders (their largest
+%   entries by more than a factor of 1000, as constraints written in
+%   different units have them), the solver weighs the constraints: it
+%   solves the same problem with w(i)*F{i} and w(i)*c(i), w of powers of
+%   two that bring the largest entry of each w(i)*F{i} near 1, balancing
+%   the rows of the weighed matrices if they need it, whose x(i) is the
+%   user's x(i)/w(i), and returns x in the user's units, with the dual
+%   residual of info in them too. Where balancing the rows alone leaves
+%   the rows and constraints within a smaller spread, as indices in
+%   other units make them, the rows are balanced alone. The head of the
+%   iteration table says which; the table's pinf and dinf are in the
 %   user's units.
 %
 %   [x, Y, info] = sdp_solve(F, F0, c, opts) takes options from the fields
@@ -251,19 +261,23 @@ function [x, Y, info] = sdp_solve (varargin)
   % the scales of the DIMACS measures, which the residuals take too, in the
   % user's units
   scale = struct ('c', 1 + norm (c, Inf), 'f0', 1 + full (max (abs (F0(:)))));
-  % rows of the data whose scales differ by orders are balanced: the
-  % iteration runs on D*F{i}*D and D*F0*D, D diagonal of powers of two,
-  % whose Y is inv(D)*Y*inv(D) and whose Z is D*Z*D, and x, Y and the
-  % measures are given back in the user's units
-  bal = balance_data (T, m, C);
+  % rows of the data whose scales differ by orders are balanced, and
+  % constraints whose matrices do weighed: the iteration runs on
+  % w(i)*D*F{i}*D, w(i)*c(i) and D*F0*D, D diagonal, all of powers of
+  % two, whose x(i) is the user's x(i)/w(i), whose Y is inv(D)*Y*inv(D),
+  % whose Z is D*Z*D and whose dual residual is w(i) times the user's; x,
+  % Y and the measures are given back in the user's units
+  [bal, w] = data_scales (T, c, m, C);
+  weighed = any (w ~= 1);
   balanced = any (bal ~= 1);
-  if (balanced)
+  if (balanced || weighed)
     Dbal = spdiags (bal, 0, m, m);
     for i = 1:n
-      F{i} = Dbal * F{i} * Dbal;
+      F{i} = w(i) * (Dbal * F{i} * Dbal);
     end
     F0 = Dbal * F0 * Dbal;
-    T.v = T.v .* bal(T.r) .* bal(T.c);
+    c = w .* c;
+    T.v = T.v .* bal(T.r) .* bal(T.c) .* w(T.owner);
   end
   P = split_problem (F, F0, find_blocks (F, F0, sizes, T), C.group_order, T);
   nb = numel (P.blk);
@@ -276,6 +290,16 @@ function [x, Y, info] = sdp_solve (varargin)
   end
   if (C.sdp_chol)
     release_factor = onCleanup (@() sdp_chol ('release'));
+  end
+  % a Schur complement near singularity is solved as well as its factor
+  % allows, and the status says what the iterate reached: the host's
+  % warning at each solve would only repeat that (qap5 with all its F{i}
+  % but the first times 1e-150 printed 16)
+  warnings = warning ();
+  restore_warnings = onCleanup (@() warning (warnings));
+  for id = {'Octave:singular-matrix', 'Octave:nearly-singular-matrix', ...
+            'MATLAB:singularMatrix', 'MATLAB:nearlySingularMatrix'}
+    warning ('off', id{1});
   end
   F0b.b = reshape ({P.blk.F0}, 1, nb);
   F0b.d = P.diag.f0;
@@ -335,7 +359,7 @@ function [x, Y, info] = sdp_solve (varargin)
   progress = 0;
   best_cert = [Inf, Inf];
   if (say)
-    print_progress ('head', max (n, numel (kept)), m, opts.kernels, info.blocks, bal);
+    print_progress ('head', max (n, numel (kept)), m, opts.kernels, info.blocks, bal, w);
   end
   % one block, its Schur complement by sdp_schur: M is then kept from one
   % iteration to the next and filled in panels, and the diagonal part's
@@ -364,7 +388,7 @@ function [x, Y, info] = sdp_solve (varargin)
     mu = ZY / m;
     gap = relative_gap (pobj, dobj, ZY);
     pinf = nu * normP0 / scale.f0;
-    dinf = norm (c - FY) / scale.c;
+    dinf = norm ((c - FY) ./ w) / scale.c;
     % where the dual residual is what is left and some equalities are of
     % single diagonal entries (graph partitioning's, whose Y has no
     % interior), the iterate reported and returned is D*Y*D, which meets
@@ -376,7 +400,7 @@ function [x, Y, info] = sdp_solve (varargin)
       FYs = block_traces (P, K, [], Ys);
       dobj_s = block_inner (F0b, Ys);
       gap_s = relative_gap (pobj, dobj_s, block_inner (Z, Ys));
-      dinf_s = norm (c - FYs) / scale.c;
+      dinf_s = norm ((c - FYs) ./ w) / scale.c;
       if (max (gap_s, dinf_s) < max (gap, dinf))
         [Yout, dobj_out, gap, dinf] = deal (Ys, dobj_s, gap_s, dinf_s);
       end
@@ -585,12 +609,13 @@ function [x, Y, info] = sdp_solve (varargin)
     info.dimacs = NaN (1, 6);
     info.accuracy = NaN;
   else
-    info = point_measures (P, K, F0b, c, x, Y, nu * normP0, scale, opts.tol, info, bal);
+    info = point_measures (P, K, F0b, c, x, Y, nu * normP0, scale, opts.tol, info, bal, w);
   end
   Y = block_matrix (P, Y);
   if (balanced)
     Y = Dbal * Y * Dbal;
   end
+  x = w .* x;
   if (~isempty (kept))
     % the constraints left out take x(i) = 0
     xs = zeros (numel (kept), 1);
@@ -952,13 +977,51 @@ end
 %!test
 %! % a direction that overflows ends the solve with its best iterate, not
 %! % with an error from the step lengths: qap5 with all its F{i} but the
-%! % first times 1e-8, whose x runs away (mcp100 so, whose F{i} are single
-%! % diagonal entries, is solved balanced)
+%! % first times 1e-250, beyond what the weights of the constraints undo,
+%! % whose x runs away (times 1e-8, weighed, it is a problem whose costs
+%! % are 1e8 times qap5's, and its certificate of dual infeasibility is
+%! % found)
 %! [F, F0, c] = read_sdpa (sdplib_file ('qap5'));
-%! F(2:end) = cellfun (@(f) 1e-8 * f, F(2:end), 'UniformOutput', false);
-%! [x, Y, info] = sdp_solve (F, F0, c, struct ('verbose', false));
+%! G = F;
+%! G(2:end) = cellfun (@(f) 1e-250 * f, F(2:end), 'UniformOutput', false);
+%! [x, Y, info] = sdp_solve (G, F0, c, struct ('verbose', false));
 %! assert (info.status, 'not solved');
 %! assert (! isempty (strfind (info.message, 'the direction is no longer finite')));
+%! G(2:end) = cellfun (@(f) 1e-8 * f, F(2:end), 'UniformOutput', false);
+%! [x, Y, info] = sdp_solve (G, F0, c, struct ('verbose', false));
+%! assert (info.status, 'dual infeasible');
+%!test
+%! % constraints in other units: truss1 with the F{i} and c(i) of its
+%! % first three constraints times 1e-8, the same problem, had ended "not
+%! % solved" far from its optimum; weighed, it takes truss1's own
+%! % iterations to its optimum, and the measures recomputed from x and Y
+%! % on the user's data are within tol (x is not unique)
+%! [F, F0, c] = read_sdpa (sdplib_file ('truss1'));
+%! [x1, Y1, info1] = sdp_solve (F, F0, c, struct ('verbose', false));
+%! G = F;
+%! G(1:3) = cellfun (@(f) 1e-8 * f, F(1:3), 'UniformOutput', false);
+%! d = c;
+%! d(1:3) = 1e-8 * c(1:3);
+%! [x, Y, info] = sdp_solve (G, F0, d, struct ('verbose', false));
+%! assert (info.status, 'solved');
+%! assert (info.iterations, info1.iterations);
+%! assert ([info.pobj, info.dobj], -8.999996 * [1 1], 1e-6);
+%! check_measures (G, F0, d, x, Y, info, 1e-8);
+%!test
+%! % a Schur complement near singularity prints no warning of the host's
+%! % at each solve, and the caller's warnings are as they were
+%! [F, F0, c] = read_sdpa (sdplib_file ('qap5'));
+%! F(2:end) = cellfun (@(f) 1e-150 * f, F(2:end), 'UniformOutput', false);
+%! held = warning ('on', 'Octave:nearly-singular-matrix');
+%! unwind_protect
+%!   lastwarn ('');
+%!   [x, Y, info] = sdp_solve (F, F0, c, struct ('verbose', false));
+%!   assert (lastwarn (), '');
+%!   state = warning ('query', 'Octave:nearly-singular-matrix');
+%!   assert (state.state, 'on');
+%! unwind_protect_cleanup
+%!   warning (held);
+%! end_unwind_protect
 %!test
 %! % a small problem written out: minimize x subject to [x 1; 1 x] >= 0,
 %! % whose optimum is x = 1, Y = [1 -1; -1 1]/2

@@ -1,4 +1,4 @@
-function info = point_measures (P, K, F0b, c, x, Y, residual, scale, tol, info, d)
+function info = point_measures (P, K, F0b, c, x, Y, residual, scale, tol, info, d, w)
 % What the returned x and Y reach, recomputed from them as a user would,
 % with Zx = x(1)*F{1} + ... + x(n)*F{n} - F0, the iterate's own Z at
 % ||Zx - Z||_F = residual, and the scales scale.c = 1 + max|c(i)| and
@@ -10,11 +10,15 @@ function info = point_measures (P, K, F0b, c, x, Y, residual, scale, tol, info, 
 % the sixth, pinf the third and the fourth, and dinf the first two.
 % For a problem solved balanced (balance_data), d holds the scales, and
 % the cones are tested on inv(D)*Zx*inv(D) and D*Y*D, the user's Zx and
-% Y; the traces are the same numbers in both units.
+% Y; the traces are the same numbers in both units. For constraints
+% solved weighed (weigh_constraints), w holds the weights, and the dual
+% residual is taken in the user's units, (c(i) - F{i}.Y)/w(i); c'*x is the
+% same number in both.
   Zx = form_z (P, K, x, 0, F0b);   % no shift: nu = 0
   FY = block_traces (P, K, [], Y);
   pobj = full (c.' * x);
   dobj = block_inner (F0b, Y);
+  r = norm ((c - FY) ./ w);
   if (any (d ~= 1))
     [Zx, Y] = deal (in_units (P, Zx, 1 ./ d), in_units (P, Y, d));
   end
@@ -25,10 +29,10 @@ function info = point_measures (P, K, F0b, c, x, Y, residual, scale, tol, info, 
   ZxY = block_inner (Zx, Y);
   info.gap = relative_gap (pobj, dobj, ZxY);
   info.pinf = max (low_z, residual) / scale.f0;
-  info.dinf = max (norm (c - FY), low_y) / scale.c;
+  info.dinf = max (r, low_y) / scale.c;
   % the six DIMACS measures
   scale_obj = 1 + abs (pobj) + abs (dobj);
-  info.dimacs = [norm(c - FY) / scale.c, low_y / scale.c, residual / scale.f0, ...
+  info.dimacs = [r / scale.c, low_y / scale.c, residual / scale.f0, ...
                  low_z / scale.f0, (pobj - dobj) / scale_obj, ZxY / scale_obj];
   info.accuracy = max ([info.gap, info.pinf, info.dinf]);
   if (info.accuracy <= tol)

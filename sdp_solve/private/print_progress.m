@@ -1,17 +1,21 @@
 function print_progress (what, varargin)
 % The iteration table and the summary of sdp_solve:
-%   print_progress ('head', n, m, kernels, blocks, scales)
+%   print_progress ('head', n, m, kernels, blocks, scales, weights)
 %   print_progress ('row', iter, pobj, dobj, gap, pinf, dinf, alpha, mu)
 %   print_progress ('root')
 %   print_progress ('summary', info, kernels)
   switch (what)
     case 'head'
-      [n, m, kernels, blocks, scales] = varargin{:};
+      [n, m, kernels, blocks, scales, weights] = varargin{:};
       fprintf ('sdp_solve: %d constraint matrices of order %d, %s kernels\n', n, m, kernels);
       fprintf ('  blocks: %s\n', describe_blocks (blocks));
       if (any (scales ~= 1))
         fprintf ('  rows balanced: solved as D*F{i}*D, D diagonal from 2^%d to 2^%d\n', ...
                  min (log2 (scales)), max (log2 (scales)));
+      end
+      if (any (weights ~= 1))
+        fprintf ('  constraints weighed: solved as w(i)*F{i}, w(i)*c(i), w from 2^%d to 2^%d\n', ...
+                 min (log2 (weights)), max (log2 (weights)));
       end
       note = blas_note ();
       if (~isempty (note))
