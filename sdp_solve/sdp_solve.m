@@ -99,7 +99,12 @@ function [x, Y, info] = sdp_solve (varargin)
 %   Y has no interior, and rounding leaves those equalities short).
 %
 %   A constraint whose F{i} is zero and c(i) zero holds for every Y and
-%   leaves Z as it is: the solve goes without it, and its x(i) is 0.
+%   leaves Z as it is: the solve goes without it, and its x(i) is 0. One
+%   whose F{i} is zero and c(i) not is met by no Y: the status is 'dual
+%   infeasible' at once, x = -e(i)/c(i) its certificate. Where every F{i}
+%   is zero, Z = -F0 whatever x: x = 0 and Y = 0 solve the problem when
+%   -F0 >= 0, and otherwise Y from F0's largest eigenvalue certifies
+%   primal infeasibility.
 %
 %   Where the rows of the data differ in scale by orders (the largest
 %   entries of the rows of the F{i} by more than a factor of 1000, as a
@@ -380,7 +385,12 @@ function [x, Y, info] = sdp_solve (varargin)
   rooted = false;
   redo = false;
   iter = 0;
-  while (true)
+  numbers = 1:n;
+  if (~isempty (kept))
+    numbers = find (kept);
+  end
+  [done, x, Y, nu, info] = trivial_problem (F, c, P, F0b, x, Y, nu, info, numbers);
+  while (~done)
     FY = block_traces (P, K, [], Y);
     pobj = full (c.' * x);
     dobj = block_inner (F0b, Y);
@@ -1022,6 +1032,24 @@ end
 %! unwind_protect_cleanup
 %!   warning (held);
 %! end_unwind_protect
+%!test
+%! % every F{i} zero, which the blocks' set-up had failed on: Z = -F0
+%! % whatever x, solved where -F0 >= 0 and primal infeasible otherwise,
+%! % with Y its certificate; a zero F{i} of nonzero cost (the user's
+%! % second, the first left out as void) certifies dual infeasibility
+%! o = struct ('verbose', false);
+%! [x, Y, info] = sdp_solve ({sparse(2, 2)}, -speye (2), 0, o);
+%! assert (info.status, 'solved');
+%! assert (x, 0);
+%! F0 = sparse ([1 2 0; 2 1 0; 0 0 -1]);
+%! [x, Y, info] = sdp_solve ({sparse(3, 3)}, F0, 0, o);
+%! assert (info.status, 'primal infeasible');
+%! assert (full (sum (sum (F0 .* Y))), 1, 1e-12);
+%! assert (min (eig (full (Y))) >= -eps);
+%! [x, Y, info] = sdp_solve ({sparse(2, 2), sparse(2, 2)}, -speye (2), [0; 4], o);
+%! assert (info.status, 'dual infeasible');
+%! assert (x, [0; -1/4]);
+%! assert (! isempty (strfind (info.message, 'F{2} = 0')));
 %!test
 %! % a small problem written out: minimize x subject to [x 1; 1 x] >= 0,
 %! % whose optimum is x = 1, Y = [1 -1; -1 1]/2

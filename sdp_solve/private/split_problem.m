@@ -54,9 +54,12 @@ function P = split_problem (F, F0, part, group_order, T)
     blk = where(I);
     [~, by] = sortrows ([blk, mat]);
     I = I(by); J = J(by); V = V(by); mat = mat(by); blk = blk(by);
-    % the runs of one matrix in one block
+    % the runs of one matrix in one block (none where the F{i} store no
+    % entry)
     starts = [1; find(diff (blk) | diff (mat)) + 1];
+    starts = starts(starts <= numel (blk));
     ends = [starts(2:end) - 1; numel(blk)];
+    ends = ends(1:numel (starts));
     % the run of each entry, and its place in the block
     run = cumsum (accumarray (starts, 1, size (blk)));
     I = local(I);
