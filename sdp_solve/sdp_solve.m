@@ -124,11 +124,12 @@ function [x, Y, info] = sdp_solve (varargin)
 %   two that bring the largest entry of each w(i)*F{i} near 1, balancing
 %   the rows of the weighed matrices if they need it, whose x(i) is the
 %   user's x(i)/w(i), and returns x in the user's units, with the dual
-%   residual of info in them too. Where balancing the rows alone leaves
-%   the rows and constraints within a smaller spread, as indices in
-%   other units make them, the rows are balanced alone. The head of the
-%   iteration table says which; the table's pinf and dinf are in the
-%   user's units.
+%   residual of info in them too. It does so only where the weighed data
+%   is then even (the largest entries of its rows, of F0's rows and of
+%   its constraints within a factor of 16); otherwise the F{i} differ as
+%   indices in other units make them, and the rows are balanced alone.
+%   The head of the iteration table says which; the table's pinf and
+%   dinf are in the user's units.
 %
 %   [x, Y, info] = sdp_solve(F, F0, c, opts) takes options from the fields
 %   of the struct opts:
@@ -272,7 +273,7 @@ function [x, Y, info] = sdp_solve (varargin)
   % two, whose x(i) is the user's x(i)/w(i), whose Y is inv(D)*Y*inv(D),
   % whose Z is D*Z*D and whose dual residual is w(i) times the user's; x,
   % Y and the measures are given back in the user's units
-  [bal, w] = data_scales (T, c, m, C);
+  [bal, w] = data_scales (T, c, entries_of ({F0}), m, C);
   weighed = any (w ~= 1);
   balanced = any (bal ~= 1);
   if (balanced || weighed)
@@ -298,8 +299,8 @@ function [x, Y, info] = sdp_solve (varargin)
   end
   % a Schur complement near singularity is solved as well as its factor
   % allows, and the status says what the iterate reached: the host's
-  % warning at each solve would only repeat that (qap5 with all its F{i}
-  % but the first times 1e-150 printed 16)
+  % warning at each solve would only repeat that (control2 with half its
+  % constraints times 1e-8 printed 24)
   warnings = warning ();
   restore_warnings = onCleanup (@() warning (warnings));
   for id = {'Octave:singular-matrix', 'Octave:nearly-singular-matrix', ...
@@ -987,13 +988,12 @@ end
 %!test
 %! % a direction that overflows ends the solve with its best iterate, not
 %! % with an error from the step lengths: qap5 with all its F{i} but the
-%! % first times 1e-250, beyond what the weights of the constraints undo,
-%! % whose x runs away (times 1e-8, weighed, it is a problem whose costs
-%! % are 1e8 times qap5's, and its certificate of dual infeasibility is
+%! % first times 1e-150, whose x runs away (times 1e-8, a problem whose
+%! % costs are 1e8 times qap5's, its certificate of dual infeasibility is
 %! % found)
 %! [F, F0, c] = read_sdpa (sdplib_file ('qap5'));
 %! G = F;
-%! G(2:end) = cellfun (@(f) 1e-250 * f, F(2:end), 'UniformOutput', false);
+%! G(2:end) = cellfun (@(f) 1e-150 * f, F(2:end), 'UniformOutput', false);
 %! [x, Y, info] = sdp_solve (G, F0, c, struct ('verbose', false));
 %! assert (info.status, 'not solved');
 %! assert (! isempty (strfind (info.message, 'the direction is no longer finite')));
@@ -1019,13 +1019,17 @@ end
 %! check_measures (G, F0, d, x, Y, info, 1e-8);
 %!test
 %! % a Schur complement near singularity prints no warning of the host's
-%! % at each solve, and the caller's warnings are as they were
-%! [F, F0, c] = read_sdpa (sdplib_file ('qap5'));
-%! F(2:end) = cellfun (@(f) 1e-150 * f, F(2:end), 'UniformOutput', false);
+%! % at each solve (control2 with the F{i} and c(i) of half its
+%! % constraints times 1e-8 printed 24), and the caller's warnings are as
+%! % they were
+%! [F, F0, c] = read_sdpa (sdplib_file ('control2'));
+%! F(1:33) = cellfun (@(f) 1e-8 * f, F(1:33), 'UniformOutput', false);
+%! c(1:33) = 1e-8 * c(1:33);
 %! held = warning ('on', 'Octave:nearly-singular-matrix');
 %! unwind_protect
 %!   lastwarn ('');
 %!   [x, Y, info] = sdp_solve (F, F0, c, struct ('verbose', false));
+%!   assert (info.status, 'solved');
 %!   assert (lastwarn (), '');
 %!   state = warning ('query', 'Octave:nearly-singular-matrix');
 %!   assert (state.state, 'on');

@@ -150,6 +150,11 @@ function C = solver_constants ()
   % 101), in balance_sweeps sweeps at most, its exponents within
   % +-balance_exponent
   C.balance_spread = 1e3;
+  % constraints whose F{i} differ by more than balance_spread are weighed
+  % where the weighed data is then even, the largest entries of its rows
+  % and constraints within even_spread (the scaled problems of the tests:
+  % at most 14; control's, whose indices are in other units, 124 to 175)
+  C.even_spread = 16;
   C.balance_sweeps = 20;
   C.balance_exponent = 400;
 end
