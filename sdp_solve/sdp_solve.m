@@ -301,12 +301,15 @@ function [x, Y, info] = sdp_solve (varargin)
   % allows, and the status says what the iterate reached: the host's
   % warning at each solve would only repeat that (control2 with half its
   % constraints times 1e-8 printed 24)
-  warnings = warning ();
-  restore_warnings = onCleanup (@() warning (warnings));
-  for id = {'Octave:singular-matrix', 'Octave:nearly-singular-matrix', ...
-            'MATLAB:singularMatrix', 'MATLAB:nearlySingularMatrix'}
-    warning ('off', id{1});
+  % (each state saved as it is turned off: a state at its default is not
+  % in the list that warning () gives, which would leave it off)
+  ids = {'Octave:singular-matrix', 'Octave:nearly-singular-matrix', ...
+         'MATLAB:singularMatrix', 'MATLAB:nearlySingularMatrix'};
+  warnings = warning ('off', ids{1});
+  for k = 2:numel (ids)
+    warnings(k) = warning ('off', ids{k});
   end
+  restore_warnings = onCleanup (@() warning (warnings));
   F0b.b = reshape ({P.blk.F0}, 1, nb);
   F0b.d = P.diag.f0;
   say = opts.verbose;
@@ -390,7 +393,8 @@ function [x, Y, info] = sdp_solve (varargin)
   if (~isempty (kept))
     numbers = find (kept);
   end
-  [done, x, Y, nu, info] = trivial_problem (F, c, P, F0b, x, Y, nu, info, numbers);
+  [done, x, Y, nu, info] = trivial_problem (F, c, P, F0b, x, Y, nu, info, numbers, ...
+                                            opts.tol * scale.f0);
   while (~done)
     FY = block_traces (P, K, [], Y);
     pobj = full (c.' * x);
@@ -439,7 +443,7 @@ function [x, Y, info] = sdp_solve (varargin)
       R = block_map (@(f0, p) f0 + nu * p, @(f0, p) f0 + nu * p, F0b, P0);
     end
     [status, message, cert] = certificates (P, K, x, FY, pobj, dobj, R, opts.inftol, Y, normF, C, ...
-                                            struct ('f0', normF0, 'c', max (abs (c))));
+                                            struct ('f0', normF0, 'c', max (abs (c ./ w)), 'w', w));
     if (~isempty (status))
       info.status = status;
       info.message = message;
@@ -1017,25 +1021,38 @@ end
 %! assert (info.iterations, info1.iterations);
 %! assert ([info.pobj, info.dobj], -8.999996 * [1 1], 1e-6);
 %! check_measures (G, F0, d, x, Y, info, 1e-8);
+%! % after one iteration, far from the equalities: the dual residual of
+%! % info is the user's
+%! [x, Y, info] = sdp_solve (G, F0, d, struct ('verbose', false, 'maxiter', 1));
+%! FY = cellfun (@(f) full (sum (sum (f .* Y))), G(:));
+%! want = norm (FY - d) / (1 + norm (d, Inf));
+%! assert (info.dimacs(1), want, 1e-6 * want);
+%!test
+%! % no x gives Z >= 0, with half of infp1's constraints in other units:
+%! % the certificate holds in the user's units
+%! [F, F0, c] = read_sdpa (sdplib_file ('infp1'));
+%! F(1:2:end) = cellfun (@(f) 1e4 * f, F(1:2:end), 'UniformOutput', false);
+%! c(1:2:end) = 1e4 * c(1:2:end);
+%! [x, Y, info] = sdp_solve (F, F0, c, struct ('verbose', false));
+%! assert (info.status, 'primal infeasible');
+%! dobj = full (sum (sum (F0 .* Y)));
+%! assert (norm (cellfun (@(f) full (sum (sum (f .* Y))), F)) <= 1e-8 * dobj);
 %!test
 %! % a Schur complement near singularity prints no warning of the host's
 %! % at each solve (control2 with the F{i} and c(i) of half its
-%! % constraints times 1e-8 printed 24), and the caller's warnings are as
-%! % they were
+%! % constraints times 1e-8 printed 24), and the caller's warning states
+%! % are as they were, at their defaults too
 %! [F, F0, c] = read_sdpa (sdplib_file ('control2'));
 %! F(1:33) = cellfun (@(f) 1e-8 * f, F(1:33), 'UniformOutput', false);
 %! c(1:33) = 1e-8 * c(1:33);
-%! held = warning ('on', 'Octave:nearly-singular-matrix');
-%! unwind_protect
-%!   lastwarn ('');
-%!   [x, Y, info] = sdp_solve (F, F0, c, struct ('verbose', false));
-%!   assert (info.status, 'solved');
-%!   assert (lastwarn (), '');
-%!   state = warning ('query', 'Octave:nearly-singular-matrix');
-%!   assert (state.state, 'on');
-%! unwind_protect_cleanup
-%!   warning (held);
-%! end_unwind_protect
+%! ids = {'Octave:singular-matrix', 'Octave:nearly-singular-matrix'};
+%! before = cellfun (@(id) warning ('query', id).state, ids, 'UniformOutput', false);
+%! lastwarn ('');
+%! [x, Y, info] = sdp_solve (F, F0, c, struct ('verbose', false));
+%! assert (info.status, 'solved');
+%! assert (lastwarn (), '');
+%! after = cellfun (@(id) warning ('query', id).state, ids, 'UniformOutput', false);
+%! assert (after, before);
 %!test
 %! % every F{i} zero, which the blocks' set-up had failed on: Z = -F0
 %! % whatever x, solved where -F0 >= 0 and primal infeasible otherwise,

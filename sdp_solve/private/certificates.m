@@ -4,12 +4,14 @@ function [status, message, cert] = certificates (P, K, x, FY, pobj, dobj, R, inf
 % x(n)*F{n} - Z:
 % - 'primal infeasible' when Y, scaled to F0.Y = 1, has
 %   ||(F{i}.Y)||_2 <= inftol*min(1, max(normF)/data.f0), data.f0 =
-%   ||F0||_F; cert(1) is that norm;
+%   ||F0||_F; cert(1) is that norm; for constraints solved weighed, the
+%   F{i}.Y and normF are w(i) times the user's (data.w), and this test
+%   is the user's, on (F{i}.Y)/w(i) and normF./w;
 % - 'dual infeasible' when x, scaled to c'*x = -1, has
 %   x(1)*F{1} + ... + x(n)*F{n} + e*I positive definite (as Z >= 0,
 %   cert(2) = ||R||_F / -c'*x bounds how far that sum is from >= 0), with
-%   the margin e = inftol*min(1, max(normF)/data.c), data.c the largest
-%   |c(i)|.
+%   the margin e = inftol*min(1, max(normF./w)/data.c), data.c the
+%   largest of the user's |c(i)|; the sum is the same in both units.
 % Both bounds are inftol in the data's own units: where F0 is large
 % against the F{i}, Y scaled to F0.Y = 1 is small, and so are its
 % F{i}.Y, feasible or not; where c is large against them, x scaled to
@@ -23,10 +25,14 @@ function [status, message, cert] = certificates (P, K, x, FY, pobj, dobj, R, inf
   status = '';
   message = '';
   cert = [Inf, Inf];
-  bound_p = inftol * min (1, max (normF) / data.f0);
-  margin = inftol * min (1, max (normF) / data.c);
+  w = ones (size (FY));
+  if (isfield (data, 'w'))
+    w = data.w;
+  end
+  bound_p = inftol * min (1, max (normF ./ w(:).') / data.f0);
+  margin = inftol * min (1, max (normF ./ w(:).') / data.c);
   if (dobj > 0)
-    cert(1) = norm (FY) / dobj;
+    cert(1) = norm (FY ./ w) / dobj;
     if (cert(1) <= bound_p)
       status = 'primal infeasible';
       message = sprintf (['Y >= 0 with F0.Y = 1 and ||(F{i}.Y)|| = %.1e: ' ...

@@ -58,7 +58,7 @@ end
 function v = violation (P, X)
   % max(0, -(the smallest eigenvalue of X)), over the blocks; a block whose
   % Cholesky factor exists has none
-  v = max ([0, -X.d(:).']);
+  v = max ([0, -X.d(:).'] + 0);   % +0: not -0 where X.d is 0
   for k = 1:numel (X.b)
     [~, p] = chol (X.b{k});
     if (p == 0)

@@ -1,19 +1,24 @@
-function [done, x, Y, nu, info] = trivial_problem (F, c, P, F0b, x, Y, nu, info, numbers)
+function [done, x, Y, nu, info] = trivial_problem (F, c, P, F0b, x, Y, nu, info, numbers, small)
 % The problems decided before the iteration. A constraint that no Y
 % meets, F{i} = 0 with c(i) nonzero, certifies dual infeasibility: x =
-% -e(i)/c(i) has c'*x = -1 and a sum of 0. Where every F{i} is 0 (and so,
-% those left, every c(i)), Z = -F0 whatever x: x = 0 and Y = 0 solve the
-% problem when -F0 >= 0, and otherwise Y = v*v'/(v'*F0*v), v an
-% eigenvector of F0's largest eigenvalue, certifies primal
-% infeasibility. F0b is F0 block by block (P's blocks), and Y is given
-% back so too; numbers holds the user's numbers of the constraints.
+% -e(i)/c(i), for the largest such |c(i)|, has c'*x = -1 and a sum of 0.
+% Where every F{i} is 0 (and so, those left, every c(i)), Z = -F0
+% whatever x: x = 0 and Y = 0 solve the problem when F0's largest
+% eigenvalue is at most small (the rounding of -F0 >= 0; the measures of
+% the point then say how well), and otherwise Y = v*v'/(v'*F0*v), v its
+% eigenvector, certifies primal infeasibility. F0b is F0 block by block
+% (P's blocks), and Y is given back so too; numbers holds the user's
+% numbers of the constraints.
   done = false;
   zero = reshape (cellfun (@nnz, F), [], 1) == 0;
-  i = find (zero & c(:) ~= 0, 1);
-  if (~isempty (i))
+  cost = abs (c(:)) .* zero;
+  [top, i] = max ([0; cost]);
+  if (top > 0)
+    i = i - 1;
     x(:) = 0;
     x(i) = -1 / c(i);
-    [done, info.status] = deal (true, 'dual infeasible');
+    Y = block_map (@(y) zeros (size (y)), @(y) zeros (size (y)), Y);
+    [done, info.status, info.pobj, info.dobj] = deal (true, 'dual infeasible', -1, 0);
     info.message = sprintf ('F{%d} = 0 with c(%d) nonzero: no Y meets F{%d}.Y = c(%d)', ...
                             numbers(i) * [1 1 1 1]);
     return;
@@ -38,11 +43,11 @@ function [done, x, Y, nu, info] = trivial_problem (F, c, P, F0b, x, Y, nu, info,
   nu = 0;
   Y = block_map (@(y) zeros (size (y)), @(y) zeros (size (y)), Y);
   done = true;
-  if (top <= 0)
+  if (top <= small)
     info.message = 'every F{i} is 0, and -F0 >= 0';
     return;
   end
-  info.status = 'primal infeasible';
+  [info.status, info.pobj, info.dobj] = deal ('primal infeasible', 0, 1);
   info.message = 'every F{i} is 0, and Y >= 0 with F0.Y = 1: no x gives Z = -F0 >= 0';
   if (where > 0)
     Y.b{where} = (v * v.') / top;
@@ -57,7 +62,7 @@ end
 %! P = split_problem (F, -speye (2), find_blocks (F, -speye (2)));
 %! F0b = struct ('b', {{}}, 'd', [-1; -1]);
 %! Y = struct ('b', {{}}, 'd', [1; 1]);
-%! [done, x, ~, ~, info] = trivial_problem (F, [1; 3], P, F0b, [5; 5], Y, 1, struct (), [1 4]);
+%! [done, x, ~, ~, info] = trivial_problem (F, [1; 3], P, F0b, [5; 5], Y, 1, struct (), [1 4], 0);
 %! assert (done);
 %! assert (x, [0; -1/3]);
 %! assert (info.status, 'dual infeasible');
@@ -71,7 +76,7 @@ end
 %!   P = split_problem (F, F0{1}, find_blocks (F, F0{1}));
 %!   F0b = struct ('b', {{P.blk.F0}}, 'd', P.diag.f0);
 %!   Y = block_eye (P, 2);
-%!   [done, x, Y, nu, info] = trivial_problem (F, 0, P, F0b, 1, Y, 1, struct ('status', 'not solved'), 1);
+%!   [done, x, Y, nu, info] = trivial_problem (F, 0, P, F0b, 1, Y, 1, struct ('status', 'not solved'), 1, 0);
 %!   assert (done && x == 0 && nu == 0);
 %!   Yf = full (block_matrix (P, Y));
 %!   if (all (eig (full (F0{1})) <= 0))

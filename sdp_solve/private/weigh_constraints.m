@@ -6,9 +6,10 @@ function w = weigh_constraints (T, c, C)
 %
 % The problem of the w(i)*F{i} and w(i)*c(i) is the same problem, its
 % x(i) the user's x(i)/w(i), its F{i}.Y and c(i) w(i) times the user's,
-% exactly, by powers of two; F0, Z and Y are the user's. A weight is
-% bounded by C.balance_exponent, and so that w(i)*c(i) stays below
-% 2^512. data_scales decides whether the weights are taken.
+% exactly, by powers of two; F0, Z and Y are the user's. A weight's
+% exponent is bounded by C.balance_exponent, and lowered further where
+% w(i)*c(i) would reach 2^512. data_scales decides whether the weights
+% are taken.
   n = numel (c);
   w = ones (n, 1);
   if (isempty (T.v))
@@ -23,7 +24,7 @@ function w = weigh_constraints (T, c, C)
   e = min (max (e, -C.balance_exponent), C.balance_exponent);
   cost = abs (c(used));
   some = cost > 0;
-  e(some) = min (e(some), 512 - ceil (log2 (cost(some))));
+  e(some) = min (e(some), 511 - floor (log2 (cost(some))));
   w(used) = pow2 (e);
 end
 
