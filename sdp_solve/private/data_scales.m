@@ -46,10 +46,18 @@ function s = spread (T, T0, m, n)
   % the largest of the ratios of the largest to the least of the largest
   % entries of the rows of the F{i}, of the rows of F0 and of the
   % constraints
-  ratio = @(v) max ([1; v(v > 0)]) / min ([Inf; v(v > 0)]);
   s = max ([ratio(accumarray (T.r, abs (T.v), [m 1], @max)), ...
             ratio(accumarray (T0.r, abs (T0.v), [m 1], @max)), ...
             ratio(accumarray (T.owner, abs (T.v), [n 1], @max))]);
+end
+
+function r = ratio (v)
+  % the largest of the positive v over the least, 1 where there is none
+  v = v(v > 0);
+  r = 1;
+  if (~isempty (v))
+    r = max (v) / min (v);
+  end
 end
 
 %!test
@@ -77,6 +85,9 @@ end
 %! assert (w(1:2), [1/4; 1]);
 %! assert (w(3:4) > 1e7 & w(3:4) < 1e9);
 %! assert (w, pow2 (round (log2 (w))));
+%! % an F0 whose entries are all small, evenly, takes no part
+%! [d2, w2] = data_scales (entries_of (F), [1; 2; 3e-8; 1e-8], entries_of ({-1e-6 * speye(4)}), 4, C);
+%! assert ([d2; w2], [d; w]);
 %! % indices in other units as well, which the weighed rows still show:
 %! % both undone, the rows and constraints of the data even
 %! S = spdiags ([1e-4; 1e-4; 1; 1], 0, 4, 4);
