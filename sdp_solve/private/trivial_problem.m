@@ -17,6 +17,10 @@ function [done, x, Y, nu, info] = trivial_problem (F, c, P, F0b, x, Y, nu, info,
     i = i - 1;
     x(:) = 0;
     x(i) = -1 / c(i);
+    if (~isfinite (x(i)))
+      % c(i) below 1/realmax: c'*x = -realmax*|c(i)|, negative still
+      x(i) = -sign (c(i)) * realmax;
+    end
     Y = block_map (@(y) zeros (size (y)), @(y) zeros (size (y)), Y);
     [done, info.status, info.pobj, info.dobj] = deal (true, 'dual infeasible', -1, 0);
     info.message = sprintf ('F{%d} = 0 with c(%d) nonzero: no Y meets F{%d}.Y = c(%d)', ...
@@ -67,6 +71,9 @@ end
 %! assert (x, [0; -1/3]);
 %! assert (info.status, 'dual infeasible');
 %! assert (info.message, 'F{4} = 0 with c(4) nonzero: no Y meets F{4}.Y = c(4)');
+%! % a cost whose inverse overflows: x finite, c'*x < 0 still
+%! [done, x] = trivial_problem (F, [1; -1e-310], P, F0b, [5; 5], Y, 1, struct (), [1 2], 0);
+%! assert (x, [0; realmax]);
 %!test
 %! % every F{i} 0: solved by x = 0, Y = 0 where -F0 >= 0; otherwise Y of
 %! % F0.Y = 1 from the eigenvector of F0's largest eigenvalue, in a block
