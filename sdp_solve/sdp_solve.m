@@ -81,11 +81,14 @@ function [x, Y, info] = sdp_solve (varargin)
 %   'inaccurate' when they are at most sqrt(tol) (1e-4 by default), and
 %   'not solved' otherwise. It is 'primal infeasible' when Y, scaled to
 %   F0.Y = 1, has ||(F{i}.Y)||_2 <= inftol*min(1, max||F{i}||_F /
-%   ||F0||_F): no Z >= 0 exists, and the Y returned is that certificate.
+%   ||F0||_F), and |F{i}.Y| <= inftol*||F{i}||_F*||Y||_F for each i: no
+%   Z >= 0 exists, and the Y returned is that certificate.
 %   It is 'dual infeasible' when x, scaled to c'*x = -1, has
 %   x(1)*F{1} + ... + x(n)*F{n} + e*I >= 0 (tested by a Cholesky
-%   factorization), e = inftol*min(1, max||F{i}||_F / max|c(i)|): no
-%   Y >= 0 exists, and the x returned is that certificate. Both bounds
+%   factorization), e = inftol*min(1, max||F{i}||_F / max|c(i)|,
+%   sum(|x(i)|*||F{i}||_F)): no Y >= 0 exists, and the x returned is
+%   that certificate. The bounds beside each F{i}'s size keep a tiny
+%   F{i} from passing for one that Y or x meets. The first bounds
 %   are inftol in the data's own units: where F0 is large against the
 %   F{i}, Y scaled to F0.Y = 1 is small, and so are its F{i}.Y, feasible
 %   or not; where c is, x scaled to c'*x = -1 is small, and so is its sum
@@ -1027,6 +1030,16 @@ end
 %! FY = cellfun (@(f) full (sum (sum (f .* Y))), G(:));
 %! want = norm (FY - d) / (1 + norm (d, Inf));
 %! assert (info.dimacs(1), want, 1e-6 * want);
+%!test
+%! % one constraint in other units, theta1's F{1} and c(1) times 1e-10:
+%! % Y's F{1}.Y is small because F{1} is, which had passed for a
+%! % certificate of primal infeasibility at the start; it is solved
+%! [F, F0, c] = read_sdpa (sdplib_file ('theta1'));
+%! F{1} = 1e-10 * F{1};
+%! c(1) = 1e-10 * c(1);
+%! [x, Y, info] = sdp_solve (F, F0, c, struct ('verbose', false));
+%! assert (info.status, 'solved');
+%! assert (info.pobj, 23, 1e-6);
 %!test
 %! % no x gives Z >= 0, with half of infp1's constraints in other units:
 %! % the certificate holds in the user's units

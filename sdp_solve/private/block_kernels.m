@@ -141,7 +141,7 @@ function K = block_kernels (blk, kind, C)
     end
     if (any (dense))
       Fstack = block_stack (blk, T);
-      K.traces = @(A, G) traces_mixed (brisset (pick (A, I), E, G, F(~dense)) / 2, ...
+      K.traces = @(A, G) traces_mixed (sparse_traces (pick (A, I), E, G, F(~dense)), ...
                                        Fstack(:, dense & ~one.is), A, G, dense, one);
       if (any (one.is))
         rest = ~one.is;
@@ -318,6 +318,15 @@ end
 function G = times_ (A, G)
   if (~isempty (A))
     G = A * G;
+  end
+end
+
+function r = sparse_traces (A, E, G, F)
+  % brisset's traces of the F{i} that are not nearly full, none where all
+  % are (brisset takes a cell of one matrix at least)
+  r = zeros (0, 1);
+  if (~isempty (F))
+    r = brisset (A, E, G, F) / 2;
   end
 end
 

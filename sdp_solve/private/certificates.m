@@ -12,6 +12,12 @@ function [status, message, cert] = certificates (P, K, x, FY, pobj, dobj, R, inf
 %   cert(2) = ||R||_F / -c'*x bounds how far that sum is from >= 0), with
 %   the margin e = inftol*min(1, max(normF./w)/data.c), data.c the
 %   largest of the user's |c(i)|; the sum is the same in both units.
+% Each also holds relative to the size of each F{i}, so that a constraint
+% whose F{i} is tiny (F{i} and c(i) of a user's units) does not pass for
+% one that Y or x meets: |F{i}.Y| <= inftol*||F{i}||_F*||Y||_F for every
+% i, and e at most inftol*sum(|x(i)|*||F{i}||_F) (theta1 with F{1} and
+% c(1) times 1e-10 had ended "primal infeasible" at its start, as Y's
+% F{1}.Y was small because F{1} was, at 0.47 of that bound's scale).
 % Both bounds are inftol in the data's own units: where F0 is large
 % against the F{i}, Y scaled to F0.Y = 1 is small, and so are its
 % F{i}.Y, feasible or not; where c is large against them, x scaled to
@@ -33,7 +39,8 @@ function [status, message, cert] = certificates (P, K, x, FY, pobj, dobj, R, inf
   margin = inftol * min (1, max (normF ./ w(:).') / data.c);
   if (dobj > 0)
     cert(1) = norm (FY ./ w) / dobj;
-    if (cert(1) <= bound_p)
+    relative = max (abs (FY(:)) ./ normF(:)) / block_norm (Y);
+    if (cert(1) <= bound_p && ~(relative > inftol))
       status = 'primal infeasible';
       message = sprintf (['Y >= 0 with F0.Y = 1 and ||(F{i}.Y)|| = %.1e: ' ...
                           'no x gives Z >= 0'], cert(1));
@@ -42,6 +49,7 @@ function [status, message, cert] = certificates (P, K, x, FY, pobj, dobj, R, inf
   end
   if (pobj < 0)
     cert(2) = block_norm (R) / -pobj;
+    margin = min (margin, inftol * (abs (x.') * normF(:)) / -pobj);
     trY = sum (cellfun (@(y) full (trace (y)), Y.b)) + sum (Y.d);
     SY = (x.' * FY) / -pobj + margin * trY;
     if (SY + C.trace_rounding * (abs (x.') * normF(:)) * trY / -pobj < 0)
@@ -122,22 +130,35 @@ end
 %!                                 struct ('f0', 1, 'c', 1));
 %! assert (status, 'dual infeasible');
 %!test
-%! % a feasible problem whose F0 is large: F{1} = [2 1; 1 2] and F0 =
-%! % 1e9*[1 2; 2 1], met by x = 1e9. Y = I scaled to F0.Y = 1 has F{1}.Y
-%! % = 2e-9, which inftol would take for a certificate; the bound in the
+%! % a feasible problem whose F0 is large: F{1} = [1 e; e -1] and F0 =
+%! % 1e9*[1 2; 2 1]. Y = diag(1 + 1e-9, 1), scaled to F0.Y = 1 has F{1}.Y
+%! % = 1e-9, which inftol would take for a certificate; the bound in the
 %! % data's units, inftol*||F{1}||_F/||F0||_F, does not. Where F0 is of
 %! % the F{i}'s size, a Y whose F{i}.Y are within inftol certifies
-%! F = {sparse([2 1; 1 2])};
+%! F = {sparse([1 1e-3; 1e-3 -1])};
+%! [P, K, C] = test_problem (F);
+%! normF = cellfun (@(f) norm (f, 'fro'), F);
+%! R = struct ('b', {{sparse(2, 2)}}, 'd', zeros (0, 1));
+%! Y = struct ('b', {{diag([1 + 1e-9, 1])}}, 'd', zeros (0, 1));
+%! FY = block_traces (P, K, [], Y);
+%! F0 = 1e9 * [1 2; 2 1];
+%! data = struct ('f0', norm (F0, 'fro'), 'c', 1);
+%! [status, ~, cert] = certificates (P, K, 0, FY, 0, 1, R, 1e-8, Y, normF, C, data);
+%! assert (status, '');
+%! assert (cert(1), 1e-9, 1e-15);
+%! data.f0 = 1;
+%! [status, ~, cert] = certificates (P, K, 0, FY, 0, 1, R, 1e-8, Y, normF, C, data);
+%! assert (status, 'primal infeasible');
+%!test
+%! % a tiny F{i}, whose F{i}.Y is small whatever Y: within inftol of F0.Y,
+%! % but not beside ||F{i}||_F*||Y||_F, and so no certificate
+%! A = sparse ([1 1e-3; 1e-3 1]);
+%! F = {sparse([1 1e-3; 1e-3 -1]), 1e-10 * A};
 %! [P, K, C] = test_problem (F);
 %! normF = cellfun (@(f) norm (f, 'fro'), F);
 %! R = struct ('b', {{sparse(2, 2)}}, 'd', zeros (0, 1));
 %! Y = struct ('b', {{eye(2)}}, 'd', zeros (0, 1));
 %! FY = block_traces (P, K, [], Y);
-%! F0 = 1e9 * [1 2; 2 1];
-%! data = struct ('f0', norm (F0, 'fro'), 'c', 1);
-%! [status, ~, cert] = certificates (P, K, 0, FY, 0, trace (F0), R, 1e-8, Y, normF, C, data);
+%! [status, ~, cert] = certificates (P, K, [0; 0], FY, 0, 1, R, 1e-8, Y, normF, C, struct ('f0', 1, 'c', 1));
+%! assert (cert(1), 2e-10, 1e-20);
 %! assert (status, '');
-%! assert (cert(1), 2e-9, 1e-24);
-%! data.f0 = 1;
-%! [status, ~, cert] = certificates (P, K, 0, FY, 0, trace (F0), R, 1e-8, Y, normF, C, data);
-%! assert (status, 'primal infeasible');

@@ -3,7 +3,10 @@ function R = factor_schur (M, C)
 % when rounding has taken its positive definiteness away; empty when
 % neither works. With sdp_chol at hand, the factor stays in its storage
 % and R is the text 'sdp_chol', which solve_schur takes to mean it
+  % (a shift that overflows, where M's diagonal is near the largest
+  % double, is not tried)
   shifts = [0, max(abs (diag (M))) * C.schur_shifts];
+  shifts = shifts(isfinite (shifts));
   for shift = shifts
     if (C.sdp_chol)
       R = 'sdp_chol';
@@ -20,6 +23,19 @@ function R = factor_schur (M, C)
   R = [];
 end
 
+%!test
+%! % a diagonal near the largest double: no shift that overflows is tried,
+%! % and a matrix no factor takes gives none
+%! C = solver_constants ();
+%! C.schur_shifts = [1e-3, 1];
+%! unwind_protect
+%!   assert (isempty (factor_schur ([realmax 2 * realmax; 2 * realmax realmax], C)));
+%!   assert (isempty (factor_schur ([Inf 0; 0 1], C)));
+%! unwind_protect_cleanup
+%!   if (C.sdp_chol)
+%!     sdp_chol ('release');
+%!   end
+%! end_unwind_protect
 %!test
 %! % both ways, the factor of M or of M shifted, or none: the same factor
 %! % where M is positive definite, and the same shift where it is not
