@@ -1067,6 +1067,18 @@ end
 %! after = cellfun (@(id) warning ('query', id).state, ids, 'UniformOutput', false);
 %! assert (after, before);
 %!test
+%! % every F{i} of a block nearly full (no F{i} left for brisset's
+%! % traces, whose call had failed): minimize x subject to
+%! % x*(J + I) + I >= 0, J all ones, whose optimum is -1/(m + 1)
+%! % (order 100, the least at which such F{i} are taken as dense)
+%! m = 100;
+%! for kind = {'cheapest', 'modules'}
+%!   [x, Y, info] = sdp_solve ({sparse(ones (m) + eye (m))}, -speye (m), 1, ...
+%!                             struct ('verbose', false, 'kernels', kind{1}));
+%!   assert (info.status, 'solved');
+%!   assert (x, -1 / (m + 1), 1e-8);
+%! end
+%!test
 %! % every F{i} zero, which the blocks' set-up had failed on: Z = -F0
 %! % whatever x, solved where -F0 >= 0 and primal infeasible otherwise,
 %! % with Y its certificate; a zero F{i} of nonzero cost (the user's
