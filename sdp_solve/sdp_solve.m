@@ -127,10 +127,11 @@ function [x, Y, info] = sdp_solve (varargin)
 %   two that bring the largest entry of each w(i)*F{i} near 1, balancing
 %   the rows of the weighed matrices if they need it, whose x(i) is the
 %   user's x(i)/w(i), and returns x in the user's units, with the dual
-%   residual of info in them too. It does so only where the weighed data
-%   is then even (the largest entries of its rows, of F0's rows and of
-%   its constraints within a factor of 16); otherwise the F{i} differ as
-%   indices in other units make them, and the rows are balanced alone.
+%   residual of info in them too. It does so only where the rows
+%   balanced alone do not leave the data even (the largest entries of
+%   its rows, of F0's rows and of its constraints within a factor of 16)
+%   and the weighed data is; otherwise the F{i} differ as indices in
+%   other units make them, and the rows are balanced alone.
 %   The head of the iteration table says which; the table's pinf and
 %   dinf are in the user's units.
 %
@@ -1040,6 +1041,19 @@ end
 %! [x, Y, info] = sdp_solve (F, F0, c, struct ('verbose', false));
 %! assert (info.status, 'solved');
 %! assert (info.pobj, 23, 1e-6);
+%!test
+%! % one index in other units, truss3's first times 1e6: the F{i} that
+%! % touch it differ by orders from the others, and weighed they are even,
+%! % but the index scaling stays in them (45 iterations so); the rows
+%! % balanced alone undo it
+%! [F, F0, c] = read_sdpa (sdplib_file ('truss3'));
+%! [~, ~, info1] = sdp_solve (F, F0, c, struct ('verbose', false));
+%! S = speye (size (F0, 1));
+%! S(1, 1) = 1e6;
+%! G = cellfun (@(f) S * f * S, F, 'UniformOutput', false);
+%! [x, Y, info] = sdp_solve (G, S * F0 * S, c, struct ('verbose', false));
+%! assert (info.status, 'solved');
+%! assert (info.iterations <= info1.iterations + 2);
 %!test
 %! % no x gives Z >= 0, with half of infp1's constraints in other units:
 %! % the certificate holds in the user's units
