@@ -127,11 +127,12 @@ function [x, Y, info] = sdp_solve (varargin)
 %   two that bring the largest entry of each w(i)*F{i} near 1, balancing
 %   the rows of the weighed matrices if they need it, whose x(i) is the
 %   user's x(i)/w(i), and returns x in the user's units, with the dual
-%   residual of info in them too. It does so only where the rows
-%   balanced alone do not leave the data even (the largest entries of
-%   its rows, of F0's rows and of its constraints within a factor of 16)
-%   and the weighed data is; otherwise the F{i} differ as indices in
-%   other units make them, and the rows are balanced alone.
+%   residual of info in them too. It does so only where the weighed data
+%   is even (the largest entries of its rows, of F0's rows and of its
+%   constraints within a factor of 16) and the rows balanced alone leave
+%   it uneven, or spread the entries within each F{i} further; otherwise
+%   the F{i} differ as indices in other units make them, and the rows are
+%   balanced alone.
 %   The head of the iteration table says which; the table's pinf and
 %   dinf are in the user's units.
 %
@@ -1045,13 +1046,22 @@ end
 %! % one index in other units, truss3's first times 1e6: the F{i} that
 %! % touch it differ by orders from the others, and weighed they are even,
 %! % but the index scaling stays in them (45 iterations so); the rows
-%! % balanced alone undo it
+%! % balanced alone undo it, and leave the entries within each F{i}
+%! % closer
 %! [F, F0, c] = read_sdpa (sdplib_file ('truss3'));
 %! [~, ~, info1] = sdp_solve (F, F0, c, struct ('verbose', false));
 %! S = speye (size (F0, 1));
 %! S(1, 1) = 1e6;
 %! G = cellfun (@(f) S * f * S, F, 'UniformOutput', false);
 %! [x, Y, info] = sdp_solve (G, S * F0 * S, c, struct ('verbose', false));
+%! assert (info.status, 'solved');
+%! assert (info.iterations <= info1.iterations + 2);
+%! % its first constraint times 1e-6 instead: even balanced alone too, but
+%! % the balance spreads the entries within the F{i} (it ended "not
+%! % solved" so); weighed, it is solved
+%! F{1} = 1e-6 * F{1};
+%! c(1) = 1e-6 * c(1);
+%! [x, Y, info] = sdp_solve (F, F0, c, struct ('verbose', false));
 %! assert (info.status, 'solved');
 %! assert (info.iterations <= info1.iterations + 2);
 %!test

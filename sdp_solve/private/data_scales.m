@@ -4,12 +4,15 @@ function [d, w] = data_scales (T, c, T0, m, C)
 % one for each constraint (the problem of w(i)*F{i} and w(i)*c(i)), from
 % the lists T and T0 of the stored entries of the F{i} and of F0
 % (entries_of). The rows are balanced (balance_data) where their largest
-% entries differ by orders; where the F{i}'s largest entries do, and
-% the rows balanced alone do not leave the data even, the constraints are
-% weighed instead (weigh_constraints), and the rows of the weighed
-% matrices balanced, when that leaves the data even. Even: the largest
-% entries of the rows of the F{i} and of F0 and those of the constraints
-% within a factor of C.even_spread.
+% entries differ by orders. Where the F{i}'s largest entries do, the
+% constraints are weighed instead (weigh_constraints), and the rows of
+% the weighed matrices balanced, when that leaves the data even (the
+% largest entries of the rows of the F{i} and of F0 and those of the
+% constraints within a factor of C.even_spread) and the rows balanced
+% alone do not, or leave the entries within each F{i} further apart on
+% average (log2 of the ratio of its largest entry to its least: the
+% weights keep each F{i}'s own spread, and a balance of rows in other
+% units shrinks it, of constraints in other units grows it).
 %
 % Either is the same problem, and the products are exact. Weights undo
 % a user's units for some constraints: with the F{i} and c(i) of half of
@@ -26,21 +29,20 @@ function [d, w] = data_scales (T, c, T0, m, C)
 % and balanced alone "inaccurate". An index in other units alone makes
 % the F{i} that touch it differ from the others too, and the weights,
 % even, would hide it from the balance: truss3 with its first index
-% times 1e6 took 45 iterations weighed, 13 balanced alone, as the
-% balance undoes it.
+% times 1e6 took 45 iterations weighed, 14 balanced alone, as the
+% balance undoes it; with its first constraint times 1e-6, even too
+% balanced alone, it ended "not solved" so, and is solved weighed.
   n = numel (c);
   d = balance_data (T, m, C);
   w = weigh_constraints (T, c, C);
   if (all (w == 1))
     return;
   end
-  if (spread (scaled (T, d, ones (n, 1)), scaled (T0, d, 1), m, n) <= C.even_spread)
-    % the rows balanced alone leave the data even
-    w = ones (n, 1);
-    return;
-  end
   dw = balance_data (scaled (T, ones (m, 1), w), m, C);
-  if (spread (scaled (T, dw, w), scaled (T0, dw, 1), m, n) <= C.even_spread)
+  [Ta, Tb] = deal (scaled (T, d, ones (n, 1)), scaled (T, dw, w));
+  even_a = spread (Ta, scaled (T0, d, 1), m, n) <= C.even_spread;
+  even_b = spread (Tb, scaled (T0, dw, 1), m, n) <= C.even_spread;
+  if (even_b && (~even_a || inner_spread (Tb, n) < inner_spread (Ta, n)))
     d = dw;
   else
     w = ones (n, 1);
@@ -59,6 +61,16 @@ function s = spread (T, T0, m, n)
   s = max ([ratio(accumarray (T.r, abs (T.v), [m 1], @max)), ...
             ratio(accumarray (T0.r, abs (T0.v), [m 1], @max)), ...
             ratio(accumarray (T.owner, abs (T.v), [n 1], @max))]);
+end
+
+function s = inner_spread (T, n)
+  % the mean over the constraints of log2 of the ratio of the largest
+  % entry of F{i} to its least: what the balance of the rows changes
+  % within each matrix, and the weights do not
+  big = accumarray (T.owner, abs (T.v), [n 1], @max);
+  least = accumarray (T.owner, abs (T.v), [n 1], @min, Inf);
+  held = big > 0;
+  s = mean (log2 (big(held) ./ least(held)));
 end
 
 function r = ratio (v)
