@@ -21,15 +21,31 @@ function [F, F0, c, blocks] = read_sdpa (file)
 %
 %   See also sdp_solve, sdplib_file, kovalin, brisset, zandrel.
 
-  if (~ischar (file) || ~exist (file, 'file'))
-    error ('read_sdpa: no file %s', num2str (file));
+  if (~ischar (file) || size (file, 1) > 1)
+    error ('read_sdpa: expected the name of a file');
   end
-  % the comment lines at the head, dropped by one match: splitting the
-  % whole file into lines costs far more than reading it
-  body = fileread (file);
-  [~, head] = regexp (body, '^(\s*["*][^\n]*(\n|$))+', 'once');
-  if (~isempty (head))
-    body = body(head+1:end);
+  if (exist (file, 'dir') == 7)
+    error ('read_sdpa: %s is a directory, not a file', file);
+  end
+  fid = fopen (file, 'r');
+  if (fid < 0)
+    error ('read_sdpa: no file %s', file);
+  end
+  body = fread (fid, Inf, 'uint8=>char').';
+  fclose (fid);
+  % bytes beyond ASCII (an accented name in a comment, a file of another
+  % encoding) become spaces: no number holds one, and the text functions
+  % below take only valid UTF-8
+  body(double (body) > 127) = ' ';
+  % the comment lines at the head: everything before the first line
+  % whose first character that is not blank is not " or *. (One match of
+  % a repeated group over all of them, as before, took Octave's stack
+  % with it from about 4500 lines.)
+  first = regexp (body, '^[ \t\r\f\v]*[^"* \t\r\n\f\v]', 'once', 'lineanchors');
+  if (isempty (first))
+    body = '';
+  else
+    body = body(first:end);
   end
   body = regexprep (body, '=[^\n]*', ' ');   % "=mdim" and the like
   body(ismember (body, ',(){}')) = ' ';
@@ -46,7 +62,18 @@ function [F, F0, c, blocks] = read_sdpa (file)
   blocks = nums(3:2+nblocks).';
   c = nums(3+nblocks:2+nblocks+n);
   entries = nums(3+nblocks+n:end);
-  if (mod (numel (entries), 5) || any (blocks == 0 | blocks ~= fix (blocks)))
+  bad = find (~isfinite (blocks) | blocks == 0 | blocks ~= fix (blocks), 1);
+  if (~isempty (bad))
+    error ('read_sdpa: %s gives block %d the size %g, not a nonzero whole number', ...
+           file, bad, blocks(bad));
+  end
+  % an order Octave's indices do not reach (each matrix of order m takes
+  % m + 1 column starts, and the n + 1 of them 8*(n + 1)*(m + 1) bytes)
+  if (sum (abs (blocks)) > intmax ('int32') - 1)
+    error ('read_sdpa: %s gives matrices of order %g, beyond what can be indexed', ...
+           file, sum (abs (blocks)));
+  end
+  if (mod (numel (entries), 5))
     error ('read_sdpa: %s is truncated', file);
   end
   entries = reshape (entries, 5, []).';
@@ -77,8 +104,11 @@ function [F, F0, c, blocks] = read_sdpa (file)
 
   [mat, by] = sort (mat);
   row = row(by); col = col(by); val = val(by);
+  % the runs of one matrix (none in a file of no entries)
   last = [find(diff (mat)); numel(mat)];
+  last = last(last > 0);
   start = [1; last(1:end-1) + 1];
+  start = start(1:numel (last));
   F = repmat ({sparse(order, order)}, 1, n);
   F0 = sparse (order, order);
   for b = 1:numel (start)
@@ -126,3 +156,21 @@ end
 %!error <does not have> read_sdpa (write_file ('1\n1\n2\n1\n2 1 1 1 1\n'))
 %!error <truncated> read_sdpa (write_file ('1\n1\n2\n1\n1 1 1 1\n'))
 %!error <no file> read_sdpa ('/nonexistent/problem.dat-s')
+%!error <not a nonzero whole number> read_sdpa (write_file ('1\n2\n2 0\n1\n1 1 1 1 1\n'))
+%!error <not a nonzero whole number> read_sdpa (write_file ('1\n1\n2.5\n1\n1 1 1 1 1\n'))
+%!error <not a nonzero whole number> read_sdpa (write_file ('1\n1\nInf\n1\n1 1 1 1 1\n'))
+%!error <beyond what can be indexed> read_sdpa (write_file ('1\n1\n-1e10\n1\n1 1 1 1 1\n'))
+%!error <is a directory> read_sdpa (tempdir ())
+%!error <expected the name of a file> read_sdpa ({'truss1.dat-s'})
+%!test
+%! % thousands of comment lines at the head (about 4500 had taken Octave
+%! % down in one match of them all), a comment in another encoding than
+%! % UTF-8, and a file of no entries: every matrix zero
+%! head = repmat ('" a comment line\n', 1, 6000);
+%! [F, F0, c] = read_sdpa (write_file ([head '"Probl\350me\n1\n1\n2\n3\n0 1 1 2 -1\n1 1 2 2 1\n']));
+%! assert (full (F{1}), [0 0; 0 1]);
+%! assert (full (F0), [0 -1; -1 0]);
+%! assert (c, 3);
+%! [F, F0, c] = read_sdpa (write_file ('2\n1\n2\n1 1\n'));
+%! assert (numel (F), 2);
+%! assert (nnz (F{1}) + nnz (F{2}) + nnz (F0), 0);

@@ -628,6 +628,10 @@ function [x, Y, info] = sdp_solve (varargin)
   if (any (strcmp (info.status, {'primal infeasible', 'dual infeasible'})))
     info.dimacs = NaN (1, 6);
     info.accuracy = NaN;
+    % the objectives of the x and Y returned, the certificate scaled to
+    % F0.Y = 1 or c'*x = -1 (the iterate's had been left)
+    info.pobj = full (c.' * x);
+    info.dobj = block_inner (F0b, Y);
   else
     info = point_measures (P, K, F0b, c, x, Y, nu * normP0, scale, opts.tol, info, bal, w);
   end
@@ -914,6 +918,8 @@ end
 %! % F{i}.Y small beside F0.Y
 %! dobj = full (sum (sum (F0 .* Y)));
 %! assert (dobj > 0);
+%! assert (info.dobj, dobj, 1e-12 * dobj);
+%! assert (info.pobj, c(:).' * x, 1e-12 * abs (c(:).' * x));
 %! assert (min (eig (full (Y + Y.') / 2)) >= -1e-14 * norm (full (Y)));
 %! assert (norm (cellfun (@(f) full (sum (sum (f .* Y))), F)) <= 1e-8 * dobj);
 %!test
@@ -925,6 +931,7 @@ end
 %! % x(n)*F{n} >= 0 but for a little beside |c'*x|
 %! pobj = c(:).' * x;
 %! assert (pobj < 0);
+%! assert (info.pobj, pobj, 1e-12);
 %! S = zeros (size (F0));
 %! for i = 1:numel (F)
 %!   S = S + x(i) * F{i};
