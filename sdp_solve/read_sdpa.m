@@ -12,7 +12,9 @@ function [F, F0, c, blocks] = read_sdpa (file)
 %
 %   The file lists, after any comment lines that start with " or *, the
 %   number n of matrices, the number of blocks, the block sizes, c, and one
-%   line "matno blkno i j value" per entry of the upper triangle.
+%   line "matno blkno i j value" per entry of the upper triangle. An entry
+%   of the lower triangle stands for its mirror image, and an entry given
+%   twice (or both (i,j) and (j,i)) is the sum of its values.
 %
 %   Example:
 %      [F, F0, c] = read_sdpa(sdplib_file('truss1'));

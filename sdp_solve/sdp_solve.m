@@ -1174,6 +1174,20 @@ end
 %!error <expected sdp_solve> sdp_solve (F, F0)
 %!error <expected sdp_solve> sdp_solve ()
 %!error <nonempty cell vector> sdp_solve ({}, F0, [])
+%!test
+%! % a file of no constraint matrix: a message that names it
+%! f = [tempname() '.dat-s'];
+%! fid = fopen (f, 'w');
+%! fprintf (fid, '0\n1\n2\n\n0 1 1 1 1\n');
+%! fclose (fid);
+%! err = '';
+%! try
+%!   sdp_solve (f);
+%! catch e
+%!   err = e.message;
+%! end
+%! delete (f);
+%! assert (err, sprintf ('sdp_solve: %s holds no constraint matrix', f));
 %!error <nonempty cell vector> sdp_solve (speye (2), F0, 1)
 %!error <F\{2\} must be square> sdp_solve ({speye(2), ones(2, 3)}, F0, [1 1])
 %!error <F\{2\} must be of order 2> sdp_solve ({speye(2), speye(3)}, F0, [1 1])

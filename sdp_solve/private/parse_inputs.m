@@ -13,6 +13,9 @@ function [F, F0, c, opts, sizes, T] = parse_inputs (varargin)
     catch err
       error ('sdp_solve: %s', regexprep (err.message, '^read_sdpa: ', ''));
     end
+    if (isempty (F))
+      error ('sdp_solve: %s holds no constraint matrix', file);
+    end
     given = varargin(2:end);
   elseif (nargin == 3 || nargin == 4)
     [F, F0, c] = deal (varargin{1:3});
