@@ -190,8 +190,10 @@ function [x, Y, info] = sdp_solve (varargin)
 %   short of the dual equalities F{i}.dY = c(i) - F{i}.Y, by more than a
 %   correction of dx through M's factor can mend, and the dual residual
 %   stalls. From the first iteration where it does (by more than a tenth
-%   of the dual residual and of tol), or where M's Cholesky factorization
-%   fails, M is factored from its square root instead: M = B'*B, where
+%   of the dual residual and of tol, a tol of 1e-8 at most, so that a
+%   looser tol stops the same iteration sooner), or where M's Cholesky
+%   factorization fails, M is factored from its square root instead:
+%   M = B'*B, where
 %   with Z = RZ'*RZ and RZ*Y*RZ' = U*diag(lambda)*U', column i of B holds
 %   each block's X = U'*inv(RZ')*F{i}*inv(RZ)*U, X(a,b) for a <= b times
 %   sqrt(lambda(a) + lambda(b)) (sqrt(lambda(a)) for a = b), and R of B's
@@ -540,7 +542,7 @@ function [x, Y, info] = sdp_solve (varargin)
     end
     S = struct ('P', P, 'K', {K}, 'M', M, 'RM', RM, 'W', W, 'Y', Y, 'c', c, ...
                 'd', c - FY, 'Pnu', [], 'PY', [], 'C', C, ...
-                'mend_tol', C.mend * opts.tol * (1 + norm (c)));
+                'mend_tol', C.mend * min (opts.tol, C.path_tol) * (1 + norm (c)));
     if (nu ~= 0)
       S.Pnu = block_map (@(p) nu * p, @(p) nu * p, P0);
       S.PY = block_map (@(p, y) times_dense (p, y, C), @(p, y) p .* y, S.Pnu, Y);
@@ -1127,6 +1129,19 @@ end
 %! assert (info.status, 'dual infeasible');
 %! assert (x, [0; -1/4]);
 %! assert (! isempty (strfind (info.message, 'F{2} = 0')));
+%!test
+%! % a looser tol stops the default's iteration sooner: hinf1 at tol 1e-6
+%! % had never turned to M's square root and stopped at 7.8e-6,
+%! % "inaccurate", where the default tol passes 1e-6 on its way to 5.9e-7
+%! [F, F0, c] = read_sdpa (sdplib_file ('hinf1'));
+%! [x, Y, info] = sdp_solve (F, F0, c, struct ('verbose', false, 'tol', 1e-6));
+%! assert (info.status, 'solved');
+%! % the iteration from which M came from its square root is reported
+%! % where the solve falls back to an earlier iterate too
+%! [F, F0, c] = read_sdpa (sdplib_file ('qap5'));
+%! [x, Y, info] = sdp_solve (F, F0, c, struct ('verbose', false, 'tol', 1e-14));
+%! assert (isfinite (info.root_from));
+%! assert (! isempty (strfind (info.message, 'the best iterate')));
 %!test
 %! % a small problem written out: minimize x subject to [x 1; 1 x] >= 0,
 %! % whose optimum is x = 1, Y = [1 -1; -1 1]/2

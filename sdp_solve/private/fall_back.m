@@ -4,7 +4,7 @@ function [x, Y, nu, info] = fall_back (best, info)
   x = best.x;
   Y = best.Y;
   nu = best.nu;
-  keep = {'iterations', 'schur_time', 'factor_time', 'message'};
+  keep = {'iterations', 'schur_time', 'factor_time', 'message', 'root_from'};
   for k = 1:numel (keep)
     best.info.(keep{k}) = info.(keep{k});
   end

@@ -120,6 +120,12 @@ function C = solver_constants ()
   % the correction of dx that restores F{i}.dY = c(i) - F{i}.Y is made
   % when rounding has left it short by more than this share of tol
   C.mend = 0.1;
+  % the tol that the mends and the turn to M's square root take at most:
+  % a looser tol stops the iteration of the default tol sooner, not
+  % another iteration (hinf1 at tol 1e-6 had never turned to the square
+  % root, and stopped at 7.8e-6, "inaccurate", where the default tol
+  % passes 1e-6 on its way to 5.9e-7)
+  C.path_tol = 1e-8;
   % and mended once, or with M from its square root this many times at
   % most, while each mend helps
   C.mend_steps = 3;
