@@ -1189,6 +1189,11 @@ end
 %!error <expected sdp_solve> sdp_solve (F, F0)
 %!error <expected sdp_solve> sdp_solve ()
 %!error <nonempty cell vector> sdp_solve ({}, F0, [])
+%!error <whole number> sdp_solve ({speye(2)}, -speye (2), 1, struct ('maxiter', complex (3, 1)))
+%!error <true or false> sdp_solve ({speye(2)}, -speye (2), 1, struct ('verbose', NaN))
+%!error <true or false> sdp_solve ({speye(2)}, -speye (2), 1, struct ('verbose', 1i))
+%!error <between 0 and 1> sdp_solve ({speye(2)}, -speye (2), 1, struct ('tol', complex (1e-8, 1)))
+%!error <opts.kernels must be> sdp_solve ({speye(2)}, -speye (2), 1, struct ('kernels', {{'octave'}}))
 %!test
 %! % a file of no constraint matrix: a message that names it
 %! f = [tempname() '.dat-s'];

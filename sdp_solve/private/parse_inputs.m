@@ -67,18 +67,22 @@ function [F, F0, c, opts, sizes, T] = parse_inputs (varargin)
   end
   for name = {'tol', 'inftol'}
     v = opts.(name{1});
-    if (~isnumeric (v) || ~isscalar (v) || ~(v > 0) || ~(v < 1))
+    if (~isnumeric (v) || ~isscalar (v) || ~isreal (v) || ~(v > 0) || ~(v < 1))
       error ('sdp_solve: opts.%s must be a number between 0 and 1', name{1});
     end
   end
-  if (~isnumeric (opts.maxiter) || ~isscalar (opts.maxiter) || opts.maxiter < 0 || ...
-      opts.maxiter ~= fix (opts.maxiter))
+  if (~isnumeric (opts.maxiter) || ~isscalar (opts.maxiter) || ~isreal (opts.maxiter) || ...
+      ~(opts.maxiter >= 0) || opts.maxiter ~= fix (opts.maxiter))
     error ('sdp_solve: opts.maxiter must be a whole number >= 0');
   end
-  if (~isscalar (opts.verbose) || ~(islogical (opts.verbose) || isnumeric (opts.verbose)))
+  if (~isscalar (opts.verbose) || ~(islogical (opts.verbose) || isnumeric (opts.verbose)) || ...
+      ~isreal (opts.verbose) || isnan (opts.verbose))
     error ('sdp_solve: opts.verbose must be true or false');
   end
   opts.verbose = logical (opts.verbose);
+  if (~ischar (opts.kernels) && ~isa (opts.kernels, 'string'))
+    error ('sdp_solve: opts.kernels must be ''cheapest'', ''modules'' or ''octave''');
+  end
   opts.kernels = char (opts.kernels);
   if (~any (strcmp (opts.kernels, {'cheapest', 'modules', 'octave'})))
     error ('sdp_solve: opts.kernels must be ''cheapest'', ''modules'' or ''octave''');
