@@ -483,8 +483,8 @@ struct RowShare {
 };
 
 /* A thread's view of the work storage: the call's, with h, wg and g of
-   its own, and cols pointing at its row's columns; and the paths its rows took, which the calling thread
-   reports once they are joined. */
+   its own, and cols pointing at its row's columns; and the paths its
+   rows took, which the calling thread reports once they are joined. */
 struct RowThread {
     SchurWork w;
     RowShare *share;
@@ -663,8 +663,8 @@ static bool blocked(SchurWork *w)
     return count_blocks(w, cover) > 1;
 }
 
-/* first[j] for each j and k, and for each column d the elements that use it, from
-   by_col[col_start[d]] on, F{k} first. */
+/* first[j] for each j and k, and for each column d the elements that
+   use it, from by_col[col_start[d]] on, F{k} first. */
 static void list_columns(SchurWork *w)
 {
     const size_t m = w->m, k = w->k;
