@@ -6,11 +6,12 @@ function [dx, dZ, dY, short] = direction (S, Rc, mend)
 %   dY = inv(Z)*(Rc - dZ*Y) - Y.
 % S holds the iteration's state: the problem P, its kernels K, the Schur
 % complement M and its factor RM, W = inv(Z), Y, c, d, P = nu*P0 (Pnu),
-% P*Y (PY; Pnu and PY empty for nu = 0) and the constants C. With mend,
-% rounding in inv(Z) that leaves
-% F{i}.dY short of d(i) by more than mend_tol is mended: a change w of dx
-% changes the F{i}.dY by -M*w. short is the norm of what is left short
-% (computed when asked for).
+% P*Y (PY; Pnu and PY empty for nu = 0) and the constants C. S.share,
+% where S has it, is the share of d that the step removes: F{i}.dY =
+% share*d(i), so that M*dx gains (1 - share)*d. With mend, rounding in
+% inv(Z) that leaves F{i}.dY short of share*d(i) by more than mend_tol is
+% mended: a change w of dx changes the F{i}.dY by -M*w. short is the norm
+% of what is left short (computed when asked for).
   C = S.C;
   % G = Rc - P*Y, either term empty for zero; with both, the traces are
   % zeros, and 0 - c(i) is -c(i)
@@ -24,6 +25,10 @@ function [dx, dZ, dY, short] = direction (S, Rc, mend)
     rhs = -S.c;
   else
     rhs = block_traces (S.P, S.K, S.W, G) - S.c;
+  end
+  if (isfield (S, 'share') && S.share ~= 1)
+    rhs = rhs + (1 - S.share) * S.d;
+    S.d = S.share * S.d;
   end
   dx = solve_schur (S.M, S.RM, rhs, C);
   dZ = form_sum (S.P, S.K, dx);
@@ -132,4 +137,21 @@ end
 %!   [dx0, dZ0, dY0] = direction (S0, r{1}, true);
 %!   assert (isequal (dx, dx0) && isequal (dZ, dZ0) && isequal (dY, dY0));
 %!   assert (norm (dx) > 0);
+%! end
+%!
+%! % a share of the dual residual: F{i}.dY = share*d(i) to the rounding,
+%! % through M's factor and through a factor alone (M from its square
+%! % root), and share 1 with the bits of the whole residual
+%! S.d = S.d + (1:6).' / 10;
+%! for M = {S.M, []}
+%!   S.M = M{1};
+%!   [dx1, dZ1, dY1] = direction (S, Rc, true);
+%!   for share = [0, 0.25, 1]
+%!     S.share = share;
+%!     [dx, dZ, dY] = direction (S, Rc, true);
+%!     FdY = block_traces (P, K, [], dY);
+%!     assert (norm (FdY - share * S.d) <= 1e-10 * norm (S.d));
+%!   end
+%!   assert (isequal (dx, dx1) && isequal (dZ, dZ1) && isequal (dY, dY1));
+%!   S = rmfield (S, 'share');
 %! end
