@@ -107,7 +107,11 @@ function [x, Y, info] = sdp_solve (varargin)
 %   infeasible' at once, x = -e(i)/c(i) its certificate. Where every F{i}
 %   is zero, Z = -F0 whatever x: x = 0 and Y = 0 solve the problem when
 %   -F0 >= 0, and otherwise Y from F0's largest eigenvalue certifies
-%   primal infeasibility.
+%   primal infeasibility. A repeat, F{j} = a*F{i} and c(j) = a*c(i)
+%   exactly (a duplicate for a = 1), holds wherever the other does: of
+%   each such set the solve keeps the first, the others' x(j) are 0, and
+%   the dual residual and the measures are still over all the
+%   constraints.
 %
 %   Where the rows of the data differ in scale by orders (the largest
 %   entries of the rows of the F{i} by more than a factor of 1000, as a
@@ -271,13 +275,16 @@ function [x, Y, info] = sdp_solve (varargin)
 
   t_start = tic;
   [F, F0, c, opts, sizes, T] = parse_inputs (varargin{:});
-  [F, c, T, kept] = drop_void (F, c, T);
+  % the largest |c(i)| of all the user's constraints, repeats left out
+  % included, for the scale of the dual residual
+  cmax = norm (c, Inf);
+  [F, c, T, kept, mult] = drop_redundant (F, c, T);
   C = solver_constants ();
   n = numel (F);
   m = size (F0, 1);
   % the scales of the DIMACS measures, which the residuals take too, in the
   % user's units
-  scale = struct ('c', 1 + norm (c, Inf), 'f0', 1 + full (max (abs (F0(:)))));
+  scale = struct ('c', 1 + cmax, 'f0', 1 + full (max (abs (F0(:)))));
   % rows of the data whose scales differ by orders are balanced, and
   % constraints whose matrices do weighed: the iteration runs on
   % w(i)*D*F{i}*D, w(i)*c(i) and D*F0*D, D diagonal, all of powers of
@@ -285,6 +292,9 @@ function [x, Y, info] = sdp_solve (varargin)
   % whose Z is D*Z*D and whose dual residual is w(i) times the user's; x,
   % Y and the measures are given back in the user's units
   [bal, w] = data_scales (T, c, entries_of ({F0}), m, C);
+  % the dual residual's weights: in the user's units, and each constraint
+  % with its repeats left out, whose residuals are theirs times a
+  rw = w ./ mult;
   weighed = any (w ~= 1);
   balanced = any (bal ~= 1);
   if (balanced || weighed)
@@ -414,7 +424,7 @@ function [x, Y, info] = sdp_solve (varargin)
     mu = ZY / m;
     gap = relative_gap (pobj, dobj, ZY);
     pinf = nu * normP0 / scale.f0;
-    dinf = norm ((c - FY) ./ w) / scale.c;
+    dinf = norm ((c - FY) ./ rw) / scale.c;
     % where the dual residual is what is left and some equalities are of
     % single diagonal entries (graph partitioning's, whose Y has no
     % interior), the iterate reported and returned is D*Y*D, which meets
@@ -426,7 +436,7 @@ function [x, Y, info] = sdp_solve (varargin)
       FYs = block_traces (P, K, [], Ys);
       dobj_s = block_inner (F0b, Ys);
       gap_s = relative_gap (pobj, dobj_s, block_inner (Z, Ys));
-      dinf_s = norm ((c - FYs) ./ w) / scale.c;
+      dinf_s = norm ((c - FYs) ./ rw) / scale.c;
       if (max (gap_s, dinf_s) < max (gap, dinf))
         [Yout, dobj_out, gap, dinf] = deal (Ys, dobj_s, gap_s, dinf_s);
       end
@@ -454,7 +464,7 @@ function [x, Y, info] = sdp_solve (varargin)
       R = block_map (@(f0, p) f0 + nu * p, @(f0, p) f0 + nu * p, F0b, P0);
     end
     [status, message, cert] = certificates (P, K, x, FY, pobj, dobj, R, opts.inftol, Y, normF, C, ...
-                                            struct ('f0', normF0, 'c', max (abs (c ./ w)), 'w', w));
+                                            struct ('f0', normF0, 'c', max (abs (c ./ w)), 'w', w, 'rw', rw));
     if (~isempty (status))
       info.status = status;
       info.message = message;
@@ -649,7 +659,7 @@ function [x, Y, info] = sdp_solve (varargin)
     info.pobj = full (c.' * x);
     info.dobj = block_inner (F0b, Y);
   else
-    info = point_measures (P, K, F0b, c, x, Y, nu * normP0, scale, opts.tol, info, bal, w);
+    info = point_measures (P, K, F0b, c, x, Y, nu * normP0, scale, opts.tol, info, bal, rw);
   end
   Y = block_matrix (P, Y);
   if (balanced)
@@ -985,6 +995,24 @@ end
 %! assert (info.status, 'solved');
 %! assert (isequal (x, [x0(1:3); 0; x0(4:end)]) && isequal (Y, Y0));
 %! [x, Y, info] = sdp_solve (G, F0, [c(1:3); 1; c(4:end)], opts);
+%! assert (info.status, 'dual infeasible');
+%!test
+%! % a constraint twice, and once more times -2 (its cost so): the repeats,
+%! % which left M singular (control2 ended "inaccurate"), are left out,
+%! % with x(j) = 0 and the bits of the problem without them, and the
+%! % measures over all the constraints; a copy of another cost is met by no
+%! % Y, and says so
+%! [F, F0, c] = read_sdpa (sdplib_file ('control2'));
+%! opts = struct ('verbose', false);
+%! [x0, Y0] = sdp_solve (F, F0, c, opts);
+%! G = [F(1:5), F(3), F(6:end), {-2 * F{3}}];
+%! d = [c(1:5); c(3); c(6:end); -2 * c(3)];
+%! [x, Y, info] = sdp_solve (G, F0, d, opts);
+%! assert (info.status, 'solved');
+%! assert (isequal (x, [x0(1:5); 0; x0(6:end); 0]) && isequal (Y, Y0));
+%! check_measures (G, F0, d, x, Y, info, 1e-8);
+%! d(6) = d(6) + 1;
+%! [~, ~, info] = sdp_solve (G, F0, d, opts);
 %! assert (info.status, 'dual infeasible');
 %!test
 %! % a cost a hundred million times truss1's: the same x and optimum times

@@ -6,7 +6,10 @@ function [status, message, cert] = certificates (P, K, x, FY, pobj, dobj, R, inf
 %   ||(F{i}.Y)||_2 <= inftol*min(1, max(normF)/data.f0), data.f0 =
 %   ||F0||_F; cert(1) is that norm; for constraints solved weighed, the
 %   F{i}.Y and normF are w(i) times the user's (data.w), and this test
-%   is the user's, on (F{i}.Y)/w(i) and normF./w;
+%   is the user's, on (F{i}.Y)/w(i) and normF./w; where repeats were left
+%   out, the norm is over all the user's constraints, each (F{i}.Y)/w(i)
+%   counted with its repeats' through data.rw (w over drop_redundant's
+%   mult);
 % - 'dual infeasible' when x, scaled to c'*x = -1, has
 %   x(1)*F{1} + ... + x(n)*F{n} + e*I positive definite (as Z >= 0,
 %   cert(2) = ||R||_F / -c'*x bounds how far that sum is from >= 0), with
@@ -35,10 +38,14 @@ function [status, message, cert] = certificates (P, K, x, FY, pobj, dobj, R, inf
   if (isfield (data, 'w'))
     w = data.w;
   end
+  rw = w;
+  if (isfield (data, 'rw'))
+    rw = data.rw;
+  end
   bound_p = inftol * min (1, max (normF ./ w(:).') / data.f0);
   margin = inftol * min (1, max (normF ./ w(:).') / data.c);
   if (dobj > 0)
-    cert(1) = norm (FY ./ w) / dobj;
+    cert(1) = norm (FY ./ rw) / dobj;
     relative = max (abs (FY(:)) ./ normF(:)) / block_norm (Y);
     if (cert(1) <= bound_p && ~(relative > inftol))
       status = 'primal infeasible';

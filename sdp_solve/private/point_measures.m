@@ -10,10 +10,12 @@ function info = point_measures (P, K, F0b, c, x, Y, residual, scale, tol, info, 
 % the sixth, pinf the third and the fourth, and dinf the first two.
 % For a problem solved balanced (balance_data), d holds the scales, and
 % the cones are tested on inv(D)*Zx*inv(D) and D*Y*D, the user's Zx and
-% Y; the traces are the same numbers in both units. For constraints
-% solved weighed (weigh_constraints), w holds the weights, and the dual
-% residual is taken in the user's units, (c(i) - F{i}.Y)/w(i); c'*x is the
-% same number in both.
+% Y; the traces are the same numbers in both units. The dual residual is
+% taken as (c(i) - F{i}.Y)/w(i): for constraints solved weighed
+% (weigh_constraints) w holds the weights, so that it is in the user's
+% units (c'*x is the same number in both), and where repeats were left
+% out (drop_redundant) each weight is over its constraint's mult, so that
+% it is over all the user's constraints.
   Zx = form_z (P, K, x, 0, F0b);   % no shift: nu = 0
   FY = block_traces (P, K, [], Y);
   pobj = full (c.' * x);
