@@ -389,7 +389,8 @@ function [x, Y, info] = sdp_solve (varargin)
   progress = 0;
   best_cert = [Inf, Inf];
   if (say)
-    print_progress ('head', max (n, numel (kept)), m, opts.kernels, info.blocks, bal, w);
+    print_progress ('head', max (n, numel (kept)), m, opts.kernels, info.blocks, bal, w, ...
+                    max (0, numel (kept) - n));
   end
   % one block, its Schur complement by sdp_schur: M is then kept from one
   % iteration to the next and filled in panels, and the diagonal part's
@@ -1007,7 +1008,8 @@ end
 %! [x0, Y0] = sdp_solve (F, F0, c, opts);
 %! G = [F(1:5), F(3), F(6:end), {-2 * F{3}}];
 %! d = [c(1:5); c(3); c(6:end); -2 * c(3)];
-%! [x, Y, info] = sdp_solve (G, F0, d, opts);
+%! text = evalc ('[x, Y, info] = sdp_solve (G, F0, d);');
+%! assert (! isempty (strfind (text, 'left out: 2 void or repeated constraints')));
 %! assert (info.status, 'solved');
 %! assert (isequal (x, [x0(1:5); 0; x0(6:end); 0]) && isequal (Y, Y0));
 %! check_measures (G, F0, d, x, Y, info, 1e-8);

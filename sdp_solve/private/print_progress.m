@@ -1,13 +1,16 @@
 function print_progress (what, varargin)
 % The iteration table and the summary of sdp_solve:
-%   print_progress ('head', n, m, kernels, blocks, scales, weights)
+%   print_progress ('head', n, m, kernels, blocks, scales, weights, dropped)
 %   print_progress ('row', iter, pobj, dobj, gap, pinf, dinf, alpha, mu)
 %   print_progress ('root')
 %   print_progress ('summary', info, kernels)
   switch (what)
     case 'head'
-      [n, m, kernels, blocks, scales, weights] = varargin{:};
+      [n, m, kernels, blocks, scales, weights, dropped] = varargin{:};
       fprintf ('sdp_solve: %d constraint matrices of order %d, %s kernels\n', n, m, kernels);
+      if (dropped > 0)
+        fprintf ('  left out: %d void or repeated constraints (their x(i) = 0)\n', dropped);
+      end
       fprintf ('  blocks: %s\n', describe_blocks (blocks));
       if (any (scales ~= 1))
         fprintf ('  rows balanced: solved as D*F{i}*D, D diagonal from 2^%d to 2^%d\n', ...
