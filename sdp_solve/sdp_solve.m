@@ -107,10 +107,10 @@ function [x, Y, info] = sdp_solve (varargin)
 %   infeasible' at once, x = -e(i)/c(i) its certificate. Where every F{i}
 %   is zero, Z = -F0 whatever x: x = 0 and Y = 0 solve the problem when
 %   -F0 >= 0, and otherwise Y from F0's largest eigenvalue certifies
-%   primal infeasibility. A repeat, F{j} = a*F{i} and c(j) = a*c(i)
-%   exactly (a duplicate for a = 1), holds wherever the other does: of
-%   each such set the solve keeps the first, the others' x(j) are 0, and
-%   the dual residual and the measures are still over all the
+%   primal infeasibility. A repeat, F{j} = a*F{i} and c(j) = a*c(i) to
+%   within 4 ulps (a duplicate for a = 1), holds wherever the other
+%   does: of each such set the solve keeps the first, the others' x(j)
+%   are 0, and the dual residual and the measures are still over all the
 %   constraints.
 %
 %   Where the rows of the data differ in scale by orders (the largest
@@ -465,7 +465,7 @@ function [x, Y, info] = sdp_solve (varargin)
       R = block_map (@(f0, p) f0 + nu * p, @(f0, p) f0 + nu * p, F0b, P0);
     end
     [status, message, cert] = certificates (P, K, x, FY, pobj, dobj, R, opts.inftol, Y, normF, C, ...
-                                            struct ('f0', normF0, 'c', max (abs (c ./ w)), 'w', w, 'rw', rw));
+                                            struct ('f0', normF0, 'c', cmax, 'w', w, 'rw', rw));
     if (~isempty (status))
       info.status = status;
       info.message = message;
@@ -909,6 +909,11 @@ end
 %! [x, Y, info] = sdp_solve (F, F0, c, struct ('verbose', false));
 %! assert (info.status, 'inaccurate');
 %! check_measures (F, F0, c, x, Y, info, 1e-8);
+%! % its x grows along a direction of no cost once M comes from its
+%! % square root; the corrector then removes the share 1 - sigma of the
+%! % dual residual, which keeps x's growth and its rounding down: the
+%! % dual residual ends near 3e-8 (near 6e-6 with all of it removed)
+%! assert (info.dimacs(1) < 5e-7);
 %! [x, Y, info] = sdp_solve (F, F0, c, struct ('verbose', false, 'tol', 1e-4));
 %! assert (info.status, 'solved');
 %! check_measures (F, F0, c, x, Y, info, 1e-4);
@@ -1016,6 +1021,14 @@ end
 %! d(6) = d(6) + 1;
 %! [~, ~, info] = sdp_solve (G, F0, d, opts);
 %! assert (info.status, 'dual infeasible');
+%! % stopped early, with a large multiple of the constraint of the largest
+%! % |c(i)|: the measures are still those of all the constraints
+%! [~, k] = max (abs (c));
+%! G = [F, F(k), {-8 * F{k}}];
+%! d = [c; c(k); -8 * c(k)];
+%! [x, Y, info] = sdp_solve (G, F0, d, struct ('verbose', false, 'maxiter', 4));
+%! assert (info.dimacs(1) > 1e-3);
+%! check_measures (G, F0, d, x, Y, info, 1e-8);
 %!test
 %! % a cost a hundred million times truss1's: the same x and optimum times
 %! % 1e8, not an iterate's small x taken for a certificate of dual

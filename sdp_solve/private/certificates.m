@@ -14,7 +14,9 @@ function [status, message, cert] = certificates (P, K, x, FY, pobj, dobj, R, inf
 %   x(1)*F{1} + ... + x(n)*F{n} + e*I positive definite (as Z >= 0,
 %   cert(2) = ||R||_F / -c'*x bounds how far that sum is from >= 0), with
 %   the margin e = inftol*min(1, max(normF./w)/data.c), data.c the
-%   largest of the user's |c(i)|; the sum is the same in both units.
+%   largest of the user's |c(i)| (repeats left out included; normF is
+%   over the constraints kept, which can only make both tests stricter);
+%   the sum is the same in both units.
 % Each also holds relative to the size of each F{i}, so that a constraint
 % whose F{i} is tiny (F{i} and c(i) of a user's units) does not pass for
 % one that Y or x meets: |F{i}.Y| <= inftol*||F{i}||_F*||Y||_F for every
