@@ -8,7 +8,7 @@ function [F, c, T, kept, mult] = drop_redundant (F, c, T)
 %   first stays, and F{i}.Y = c(i) gives F{j}.Y = c(j) to rounding.
 % Their x(j) may be 0. Kept, a void constraint gives M a zero row, and a
 % repeat two rows alike, which no factor holds: control2 with one
-% constraint twice ended "inaccurate", hinf2 "not solved". kept marks the
+% constraint twice ended "inaccurate", hinf5 "not solved". kept marks the
 % constraints that stay (empty when all do, or when all would go); mult(i)
 % is sqrt(1 + the sum of a^2 over the repeats of the i-th that stays), so
 % that the dual residual over all the user's constraints has the norm of
@@ -73,21 +73,22 @@ function a2 = repeats (E, c, m, live)
   % neighbours of one pattern whose value hashes agree to their rounding
   % (a multiple by a in floating point moves the values over the first
   % by an ulp or two)
-  near = abs (sorted(2:end, 3) - sorted(1:end-1, 3)) <= 64 * eps * max (spread(2:end), spread(1:end-1));
+  near = abs (sorted(2:end, 3) - sorted(1:end-1, 3)) <= ...
+         64 * eps * max (spread(2:end), spread(1:end-1));
   same = [all(sorted(2:end, 1:2) == sorted(1:end-1, 1:2), 2) & near; false];
   for s = find (same & ~[false; same(1:end-1)]).'
     e = s;
     while (same(e))
       e = e + 1;
     end
-    set = sort (live(order(s:e)));
-    while (numel (set) > 1)
-      i = set(1);
+    group = sort (live(order(s:e)));
+    while (numel (group) > 1)
+      i = group(1);
       ei = E.starts(i) + (0:E.counts(i) - 1);
-      alike = false (size (set));
+      alike = false (size (group));
       alike(1) = true;
-      for t = 2:numel (set)
-        j = set(t);
+      for t = 2:numel (group)
+        j = group(t);
         a = f(j) / f(i);
         ej = E.starts(j) + (0:E.counts(j) - 1);
         if (isequal (E.r(ej), E.r(ei)) && isequal (E.c(ej), E.c(ei)) && ...
@@ -98,7 +99,7 @@ function a2 = repeats (E, c, m, live)
           a2(i) = a2(i) + a ^ 2;
         end
       end
-      set = set(~alike);
+      group = group(~alike);
     end
   end
 end
