@@ -47,6 +47,8 @@ function [x, Y, info] = sdp_solve (varargin)
 %                  order of the diagonal part, if any
 %      root_from   the iteration from which the Schur complement came
 %                  from its square root (see below), NaN if never
+%      left_out    the constraints left out as void or repeating another
+%                  (see below), whose x(i) are 0; empty if none
 %
 %   The solver works block by block. The blocks are those of the file's
 %   block list, or for a problem given as matrices the connected
@@ -381,7 +383,8 @@ function [x, Y, info] = sdp_solve (varargin)
                  'pinf', Inf, 'dinf', Inf, 'iterations', 0, 'time', 0, ...
                  'setup_time', 0, 'schur_time', 0, 'factor_time', 0, 'message', '', ...
                  'blocks', block_orders (P), 'schur_methods', {{}}, ...
-                 'dimacs', NaN (1, 6), 'accuracy', Inf, 'root_from', NaN);
+                 'dimacs', NaN (1, 6), 'accuracy', Inf, 'root_from', NaN, ...
+                 'left_out', reshape (find (~kept), 1, []));
   info.schur_methods = cellfun (@(k) k.method, K, 'UniformOutput', false);
   info.setup_time = toc (t_start);
   best = struct ('x', x, 'Y', Y, 'nu', nu, 'worst', Inf, 'iter', 0, 'info', info);
@@ -995,8 +998,10 @@ end
 %! [x, Y, info] = sdp_solve (G, F0, [c(1:3); 0; c(4:end)], opts);
 %! assert (info.status, 'solved');
 %! assert (isequal (x, [x0(1:3); 0; x0(4:end)]) && isequal (Y, Y0));
+%! assert (info.left_out, 4);
 %! [x, Y, info] = sdp_solve (G, F0, [c(1:3); 1; c(4:end)], opts);
 %! assert (info.status, 'dual infeasible');
+%! assert (isempty (info.left_out));
 %!test
 %! % a constraint twice, and once more times -2 (its cost so): the repeats,
 %! % which left M singular (control2 ended "inaccurate"), are left out,
@@ -1010,6 +1015,7 @@ end
 %! d = [c(1:5); c(3); c(6:end); -2 * c(3)];
 %! text = evalc ('[x, Y, info] = sdp_solve (G, F0, d);');
 %! assert (! isempty (strfind (text, 'left out: 2 void or repeated constraints')));
+%! assert (info.left_out, [6, numel(G)]);
 %! assert (info.status, 'solved');
 %! assert (isequal (x, [x0(1:5); 0; x0(6:end); 0]) && isequal (Y, Y0));
 %! check_measures (G, F0, d, x, Y, info, 1e-8);
