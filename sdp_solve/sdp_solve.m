@@ -392,8 +392,8 @@ function [x, Y, info] = sdp_solve (varargin)
   progress = 0;
   best_cert = [Inf, Inf];
   if (say)
-    print_progress ('head', max (n, numel (kept)), m, opts.kernels, info.blocks, bal, w, ...
-                    max (0, numel (kept) - n));
+    print_progress ('head', n + numel (info.left_out), m, opts.kernels, info.blocks, bal, w, ...
+                    numel (info.left_out));
   end
   % one block, its Schur complement by sdp_schur: M is then kept from one
   % iteration to the next and filled in panels, and the diagonal part's

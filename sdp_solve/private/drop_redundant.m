@@ -22,7 +22,7 @@ function [F, c, T, kept, mult] = drop_redundant (F, c, T)
     E = entries_of (F);
   end
   drop = E.counts(:) == 0 & c(:) == 0;
-  a2 = repeats (E, c, size (F{1}, 1), ~drop);
+  a2 = repeats (E, c, size (F{1}, 1));
   drop = drop | isnan (a2);
   if (~any (drop) || all (drop))
     return;
@@ -44,7 +44,7 @@ function [F, c, T, kept, mult] = drop_redundant (F, c, T)
   end
 end
 
-function a2 = repeats (E, c, m, live)
+function a2 = repeats (E, c, m)
   % a2(i): NaN for a repeat, which goes; for the first of its set, which
   % stays, the sum of a^2 over its repeats; 0 for the others. Candidates
   % have the same count of entries at the same places (a hash of the
@@ -53,7 +53,7 @@ function a2 = repeats (E, c, m, live)
   % compared entry by entry with the first of its set
   n = numel (c);
   a2 = zeros (n, 1);
-  live = find (live(:) & E.counts(:) > 0);
+  live = find (E.counts(:) > 0);
   if (numel (live) < 2)
     return;
   end
@@ -63,10 +63,10 @@ function a2 = repeats (E, c, m, live)
   % part of place*0.618..., nearly linear, theta's pairs of places of one
   % sum had all met
   g = 1 + mod (abs (sin ((E.r + (E.c - 1) * m) * 12.9898)) * 43758.5453, 1);
-  at = f(E.owner) ~= 0;
-  gv = E.v(at) ./ f(E.owner(at)) .* g(at);
-  h = accumarray (E.owner(at), gv, [n, 1]);
-  spread = accumarray (E.owner(at), abs (gv), [n, 1]);
+  % (every entry's f is nonzero: find stores no zeros)
+  gv = E.v ./ f(E.owner) .* g;
+  h = accumarray (E.owner, gv, [n, 1]);
+  spread = accumarray (E.owner, abs (gv), [n, 1]);
   key = [E.counts(:), accumarray(E.owner, g, [n, 1]), h];
   [sorted, order] = sortrows (key(live, :));
   spread = spread(live(order));
